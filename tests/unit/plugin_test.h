@@ -1,0 +1,86 @@
+// Shared ground for the unit tests: puts the plugin's static state and the
+// stand-ins back to their load-time values before each test, and drives them.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "input/hotkey_settings.h"
+#include "input/key_state.h"
+#include "neon/neon_switch.h"
+#include "neon/script_loop.h"
+#include "standins/native/standins.h"
+
+inline constexpr GameHandle PlayerHandle = 0x101;
+inline constexpr std::uint32_t KeyN = 78;
+inline constexpr std::uint32_t KeyCtrl = 17;
+
+// Timing scenarios run from an ordinary tick and from just below the 32-bit
+// wrap, so that every scenario longer than two seconds crosses it.
+inline constexpr std::uint32_t OrdinaryStart = 1'000'000;
+inline constexpr std::uint32_t BeforeWrapStart = 0xFFFFFFFFu - 2000;
+
+// The plugin's state as the module holds it right after load.
+inline void resetPluginState() {
+  for (KeyState& key : keyStateTable) {
+    key.tick.store(0, std::memory_order_relaxed);
+    key.fifthArgument.store(0, std::memory_order_relaxed);
+    key.sixthArgument.store(0, std::memory_order_relaxed);
+    key.released.store(1, std::memory_order_relaxed);
+  }
+  hotkeySettings = {};
+  neonState = {0, 0, {0, 0, 0}, true};
+  lastSwitchTick = 0;
+}
+
+class PluginTest : public ::testing::TestWithParam<std::uint32_t> {
+ protected:
+  void SetUp() override {
+    resetStandins(start());
+    resetPluginState();
+    standinHost.player = PlayerHandle;
+  }
+
+  // The scenario's first tick; tests that are not parameterized run at an
+  // ordinary one.
+  std::uint32_t start() const {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    return info->value_param() != nullptr ? GetParam() : OrdinaryStart;
+  }
+  // Sets the clock to `ms` after the start, wrapping like the real count.
+  void setClock(std::uint32_t ms) { standinClock.now.store(start() + ms); }
+  std::uint32_t tickAt(std::uint32_t ms) const { return start() + ms; }
+
+  static void keyDown(std::uint32_t key) { handleKeyEvent(key, 1, 0, 0, 0, 0, 0); }
+  static void keyUp(std::uint32_t key) { handleKeyEvent(key, 1, 0, 0, 0, 1, 1); }
+
+  static void useHotkey(std::uint32_t mainKey, std::uint32_t modifierKey = NoModifier) {
+    hotkeySettings = {mainKey, modifierKey, modifierKey == NoModifier};
+  }
+  // As if the last switch were long ago, so the first switch of a scenario
+  // does not depend on where the scenario starts.
+  void noRecentSwitch() { lastSwitchTick = start() - 100'000; }
+
+  static void vehicle(GameHandle handle, NeonColour neon) { addStandinVehicle(handle, neon); }
+  static void sitIn(GameHandle handle) { standinHost.occupied = handle; }
+  static void onFoot() { standinHost.occupied = 0; }
+  static NeonColour neonOf(GameHandle handle) { return findStandinVehicle(handle)->neon; }
+
+  // Runs one frame and returns how many native calls it made.
+  static int frame() {
+    clearStandinCalls();
+    runFrame();
+    return standinHost.callCount;
+  }
+};
+
+inline bool operator==(const NeonColour& a, const NeonColour& b) {
+  return a.red == b.red && a.green == b.green && a.blue == b.blue;
+}
+
+inline void PrintTo(const NeonColour& colour, std::ostream* out) {
+  *out << "(" << colour.red << ", " << colour.green << ", " << colour.blue << ")";
+}
+
+inline constexpr NeonColour Dark = {0, 0, 0};

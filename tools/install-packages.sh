@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, and only those
+# that are missing, so that a second run costs nothing.
+set -euo pipefail
+
+packages=(
+  make cmake ninja-build pkgconf
+  g++ clang llvm
+  libgtest-dev googletest libinih-dev
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing missing packages: ${missing[*]}"
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+  if command -v sudo >/dev/null 2>&1; then
+    sudo=(sudo)
+  else
+    echo "error: packages missing (${missing[*]}) and not running as root; install them and run again" >&2
+    exit 1
+  fi
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -q
+"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
