@@ -19,7 +19,7 @@ TEST_F(EntryTest, AttachRegistersTheScriptThenTheKeyboardHandler) {
   EXPECT_EQ(handler.call, RegistrationCall::HandlerRegister);
   EXPECT_EQ(handler.handler, &handleKeyEvent);
   EXPECT_EQ(hotkeySettings.mainKey, 0u) << "the entry point reads no settings";
-  EXPECT_EQ(standinHost.callCount, 0) << "nor calls a native";
+  EXPECT_EQ(callCount(), 0) << "nor calls a native";
 }
 
 TEST_F(EntryTest, DetachWithdrawsTheScriptFirst) {

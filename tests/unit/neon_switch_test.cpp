@@ -128,7 +128,7 @@ TEST_P(NeonSwitchTest, NeitherOnFootNorOnTheFrameOfGettingIn) {
   keyDown(KeyN);
   onFoot();
   EXPECT_FALSE(frameSwitchesAt(0));
-  EXPECT_EQ(standinHost.callCount, 3) << "only the colour put back";
+  EXPECT_EQ(callCount(), 3) << "only the colour put back";
   EXPECT_FALSE(frameSwitchesAt(400));
   neonState.lightsOn = false;  // as if the previous vehicle had been left dark
   sitIn(CarB);

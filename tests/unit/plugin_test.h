@@ -39,7 +39,7 @@ class PluginTest : public ::testing::TestWithParam<std::uint32_t> {
   void SetUp() override {
     resetStandins(start());
     resetPluginState();
-    standinHost.player = PlayerHandle;
+    standinHost.world.player = PlayerHandle;
   }
 
   // The scenario's first tick; tests that are not parameterized run at an
@@ -62,16 +62,24 @@ class PluginTest : public ::testing::TestWithParam<std::uint32_t> {
   // does not depend on where the scenario starts.
   void noRecentSwitch() { lastSwitchTick = start() - 100'000; }
 
-  static void vehicle(GameHandle handle, NeonColour neon) { addStandinVehicle(handle, neon); }
-  static void sitIn(GameHandle handle) { standinHost.occupied = handle; }
-  static void onFoot() { standinHost.occupied = 0; }
-  static NeonColour neonOf(GameHandle handle) { return findStandinVehicle(handle)->neon; }
+  static void vehicle(GameHandle handle, NeonColour neon) {
+    ASSERT_NE(addVehicle(standinHost.world, handle, neon), nullptr);
+  }
+  static void sitIn(GameHandle handle) { standinHost.world.occupied = handle; }
+  static void onFoot() { standinHost.world.occupied = 0; }
+  static NeonColour& neonOf(GameHandle handle) {
+    return findVehicle(standinHost.world, handle)->neon;
+  }
+  // The native calls since the last frame() began.
+  static const NativeCallRecord& call(int index) { return standinHost.natives.log[index]; }
+  static void clearCalls() { standinHost.natives.count = 0; }
+  static int callCount() { return standinHost.natives.count; }
 
   // Runs one frame and returns how many native calls it made.
   static int frame() {
-    clearStandinCalls();
+    clearCalls();
     runFrame();
-    return standinHost.callCount;
+    return callCount();
   }
 };
 

@@ -12,12 +12,12 @@ using ScriptLoopTest = PluginTest;
 
 TEST_F(ScriptLoopTest, OnFootTheFrameOnlyAsksWhereThePlayerIs) {
   EXPECT_EQ(frame(), 2);
-  EXPECT_EQ(standinHost.calls[0].hash, PlayerCharacterNative);
-  EXPECT_EQ(standinHost.calls[0].argCount, 0u);
-  EXPECT_EQ(standinHost.calls[1].hash, OccupiedVehicleNative);
-  ASSERT_EQ(standinHost.calls[1].argCount, 2u);
-  EXPECT_EQ(standinHost.calls[1].args[0], static_cast<std::uint64_t>(PlayerHandle));
-  EXPECT_EQ(standinHost.calls[1].args[1], 0u);
+  EXPECT_EQ(call(0).hash, PlayerCharacterNative);
+  EXPECT_EQ(call(0).argCount, 0u);
+  EXPECT_EQ(call(1).hash, OccupiedVehicleNative);
+  ASSERT_EQ(call(1).argCount, 2u);
+  EXPECT_EQ(call(1).args[0], static_cast<std::uint64_t>(PlayerHandle));
+  EXPECT_EQ(call(1).args[1], 0u);
 }
 
 TEST_F(ScriptLoopTest, GettingInReadsTheColourStraightIntoTheSavedColour) {
@@ -25,7 +25,7 @@ TEST_F(ScriptLoopTest, GettingInReadsTheColourStraightIntoTheSavedColour) {
   sitIn(CarA);
   neonState.lightsOn = false;
   EXPECT_EQ(frame(), 3);
-  const NativeCallRecord& read = standinHost.calls[2];
+  const NativeCallRecord& read = call(2);
   EXPECT_EQ(read.hash, NeonColourGetterNative);
   ASSERT_EQ(read.argCount, 4u);
   EXPECT_EQ(read.args[0], static_cast<std::uint64_t>(CarA));
@@ -41,7 +41,7 @@ TEST_F(ScriptLoopTest, StayingInWhileLitFollowsColourChangesMadeElsewhere) {
   vehicle(CarA, Red);
   sitIn(CarA);
   frame();
-  findStandinVehicle(CarA)->neon = Teal;  // something else repaints the neon
+  neonOf(CarA) = Teal;  // something else repaints the neon
   EXPECT_EQ(frame(), 3);
   EXPECT_EQ(neonState.savedColour, Teal);
 }
@@ -51,7 +51,7 @@ TEST_F(ScriptLoopTest, StayingInWhileDarkKeepsTheColourFromBeforeTheSwitch) {
   sitIn(CarA);
   frame();
   neonState.lightsOn = false;
-  findStandinVehicle(CarA)->neon = Dark;
+  neonOf(CarA) = Dark;
   EXPECT_EQ(frame(), 2);
   EXPECT_EQ(neonState.savedColour, Red);
 }
@@ -65,11 +65,11 @@ TEST_F(ScriptLoopTest, GettingOutPutsTheSavedColourBackLitOrDark) {
     frame();
     if (!lit) {
       neonState.lightsOn = false;
-      findStandinVehicle(CarA)->neon = Dark;
+      neonOf(CarA) = Dark;
     }
     onFoot();
     EXPECT_EQ(frame(), 3) << "lit " << lit;
-    const NativeCallRecord& set = standinHost.calls[2];
+    const NativeCallRecord& set = call(2);
     EXPECT_EQ(set.hash, NeonColourSetterNative);
     ASSERT_EQ(set.argCount, 4u);
     EXPECT_EQ(set.args[0], static_cast<std::uint64_t>(CarA));
@@ -84,7 +84,7 @@ TEST_F(ScriptLoopTest, TheFirstFrameInAVehicleIsGettingInEvenAfterAStartInIt) {
   sitIn(CarA);
   standinHost.scriptWaitLimit = 1;
   EXPECT_THROW(scriptEntry(), StandinScriptStopped);
-  EXPECT_EQ(standinHost.callCount, 3);
+  EXPECT_EQ(callCount(), 3);
   EXPECT_EQ(neonState.savedColour, Teal);
   EXPECT_EQ(hotkeySettings.mainKey, DefaultMainKey) << "settings are read before the first frame";
 }
@@ -96,11 +96,11 @@ TEST_F(ScriptLoopTest, ARestartInTheSameVehicleIsStayingIn) {
   EXPECT_THROW(scriptEntry(), StandinScriptStopped);
   neonState.lightsOn = false;  // switched dark before the restart
   standinHost.scriptWaitCalls = 0;
-  clearStandinCalls();
+  clearCalls();
   EXPECT_THROW(scriptEntry(), StandinScriptStopped);
   EXPECT_FALSE(neonState.lightsOn) << "a restart must not count as getting in";
-  for (int i = 0; i < standinHost.callCount; ++i) {
-    EXPECT_NE(standinHost.calls[i].hash, NeonColourGetterNative);
+  for (int i = 0; i < callCount(); ++i) {
+    EXPECT_NE(call(i).hash, NeonColourGetterNative);
   }
 }
 
@@ -115,14 +115,14 @@ TEST_F(ScriptLoopTest, MovingStraightIntoAnotherVehicleRestoresTheFirstAndReadsT
     frame();
     if (!lit) {
       neonState.lightsOn = false;
-      findStandinVehicle(CarA)->neon = Dark;
+      neonOf(CarA) = Dark;
     }
     sitIn(CarB);
     EXPECT_EQ(frame(), 4) << "lit " << lit;
-    EXPECT_EQ(standinHost.calls[2].hash, NeonColourSetterNative);
-    EXPECT_EQ(standinHost.calls[2].args[0], static_cast<std::uint64_t>(CarA));
-    EXPECT_EQ(standinHost.calls[3].hash, NeonColourGetterNative);
-    EXPECT_EQ(standinHost.calls[3].args[0], static_cast<std::uint64_t>(CarB));
+    EXPECT_EQ(call(2).hash, NeonColourSetterNative);
+    EXPECT_EQ(call(2).args[0], static_cast<std::uint64_t>(CarA));
+    EXPECT_EQ(call(3).hash, NeonColourGetterNative);
+    EXPECT_EQ(call(3).args[0], static_cast<std::uint64_t>(CarB));
     EXPECT_EQ(neonOf(CarA), Red) << "lit " << lit;
     EXPECT_EQ(neonState.savedColour, Teal) << "lit " << lit;
     EXPECT_TRUE(neonState.lightsOn);
@@ -136,13 +136,13 @@ TEST_F(ScriptLoopTest, MovingStraightIntoAnotherVehicleRestoresTheFirstAndReadsT
 
 TEST_F(ScriptLoopTest, OnlyTheLow32BitsOfEachResultCount) {
   vehicle(CarA, Red);
-  standinHost.resultUpperBits = 0xDEADBEEF;
+  standinHost.world.resultUpperBits = 0xDEADBEEF;
   frame();
   EXPECT_EQ(neonState.currentVehicle, 0) << "garbage above an on-foot 0 is still on foot";
   sitIn(CarA);
   frame();
   EXPECT_EQ(neonState.currentVehicle, CarA);
-  EXPECT_EQ(standinHost.calls[2].args[0], static_cast<std::uint64_t>(CarA))
+  EXPECT_EQ(call(2).args[0], static_cast<std::uint64_t>(CarA))
       << "a handle goes back pushed with the upper 32 bits zero";
 }
 
@@ -153,7 +153,7 @@ TEST_F(ScriptLoopTest, ColourComponentsGoBackAsReadWithTheUpperBitsZero) {
   frame();
   onFoot();
   frame();
-  const NativeCallRecord& set = standinHost.calls[2];
+  const NativeCallRecord& set = call(2);
   EXPECT_EQ(set.args[0], 0xFFFFFFFBu);
   EXPECT_EQ(set.args[1], 0xFFFFFFFFu);
   EXPECT_EQ(set.args[2], 0x7FFFFFFFu);
