@@ -7,6 +7,7 @@ packages=(
   make cmake ninja-build pkgconf
   g++ clang llvm
   libgtest-dev googletest libinih-dev
+  wine64
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
 )
 

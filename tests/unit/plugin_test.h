@@ -11,6 +11,7 @@
 #include "neon/neon_switch.h"
 #include "neon/script_loop.h"
 #include "standins/native/standins.h"
+#include "tests/common/neon_colour.h"
 
 inline constexpr GameHandle PlayerHandle = 0x101;
 inline constexpr std::uint32_t KeyN = 78;
@@ -82,13 +83,3 @@ class PluginTest : public ::testing::TestWithParam<std::uint32_t> {
     return callCount();
   }
 };
-
-inline bool operator==(const NeonColour& a, const NeonColour& b) {
-  return a.red == b.red && a.green == b.green && a.blue == b.blue;
-}
-
-inline void PrintTo(const NeonColour& colour, std::ostream* out) {
-  *out << "(" << colour.red << ", " << colour.green << ", " << colour.blue << ")";
-}
-
-inline constexpr NeonColour Dark = {0, 0, 0};

@@ -1,0 +1,348 @@
+// The stand-in script host: see standin_host.h.
+#define STANDIN_HOST_BUILDING
+#include <windows.h>
+
+#include <atomic>
+#include <cstring>
+
+#include "standins/scripthookv/standin_host.h"
+
+namespace {
+
+constexpr int MaxScripts = 8;
+constexpr int MaxHandlers = 8;
+constexpr int KeyQueueSize = 1024;
+
+// A registered script. Invariant: function is null exactly for a free slot;
+// fiber is null until the slot's first frame after registration or restart.
+struct Script {
+  ScriptFunction function;  // what the script runs
+  void* fiber;              // the fiber it runs on
+  bool returned;            // the function returned (the host then never resumes it)
+};
+
+struct KeyEvent {
+  std::uint32_t key;
+  std::uint16_t repeats;
+  std::uint8_t scanCode;
+  std::int32_t fourth, fifth, sixth, isUpNow;
+};
+
+// The input thread's queue. Invariant: queued - delivered events wait in
+// events[delivered % size ..], and queued - delivered <= KeyQueueSize.
+struct KeyQueue {
+  CRITICAL_SECTION lock;          // guards everything below but events' contents in flight
+  CONDITION_VARIABLE changed;     // signalled on every push and every delivery
+  KeyEvent events[KeyQueueSize];  // ring buffer
+  std::uint64_t queued;           // events ever queued
+  std::uint64_t delivered;        // events ever delivered to the handlers
+  HANDLE thread;                  // the input thread, started with the first event
+  DWORD threadId;                 // its id
+};
+
+StandinHostState state;
+Script scripts[MaxScripts];
+Script* runningScript;  // the script whose fiber runs now, or null
+void* hostFiber;        // the frame loop's fiber
+
+// Handlers are read by the input thread and changed by the frame thread.
+CRITICAL_SECTION handlerLock;
+KeyboardHandler handlers[MaxHandlers];
+
+KeyQueue keys;
+HMODULE plugin;
+
+// Relaxed: the clock is one value with no other data hanging on it; the
+// test sets it between frames, and a key event reading an old value for a
+// moment is as it would be with a real clock.
+std::atomic<std::uint32_t> testClock;
+
+void record(RegistrationRecord entry) {
+  if (state.registrationCount < StandinMaxRegistrations) {
+    state.registrations[state.registrationCount] = entry;
+  }
+  ++state.registrationCount;
+}
+
+DWORD WINAPI testGetTickCount() { return testClock.load(std::memory_order_relaxed); }
+
+// Points `module`'s import of dll!name at `replacement`. The plugin calls
+// imports through its import address table, so this redirects every call.
+bool patchImport(HMODULE module, const char* dll, const char* name, void* replacement) {
+  auto* base = reinterpret_cast<std::uint8_t*>(module);
+  auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& directory =
+      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  if (directory.VirtualAddress == 0) {
+    return false;
+  }
+  for (auto* import = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
+       import->Name != 0; ++import) {
+    if (_stricmp(reinterpret_cast<const char*>(base + import->Name), dll) != 0) {
+      continue;
+    }
+    auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->OriginalFirstThunk);
+    auto* addresses = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk);
+    for (; names->u1.AddressOfData != 0; ++names, ++addresses) {
+      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) {
+        continue;
+      }
+      auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+      if (std::strcmp(reinterpret_cast<const char*>(byName->Name), name) != 0) {
+        continue;
+      }
+      DWORD protection = 0;
+      VirtualProtect(&addresses->u1.Function, sizeof addresses->u1.Function, PAGE_READWRITE,
+                     &protection);
+      addresses->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
+      VirtualProtect(&addresses->u1.Function, sizeof addresses->u1.Function, protection,
+                     &protection);
+      return true;
+    }
+  }
+  return false;
+}
+
+void WINAPI runScript(void* parameter) {
+  Script& script = *static_cast<Script*>(parameter);
+  ++state.scriptStarts;
+  script.function();
+  // A script function is not meant to return; if one does, it is not resumed.
+  script.returned = true;
+  for (;;) {
+    SwitchToFiber(hostFiber);
+  }
+}
+
+void dropFiber(Script& script) {
+  if (script.fiber != nullptr) {
+    DeleteFiber(script.fiber);
+    script.fiber = nullptr;
+  }
+  script.returned = false;
+}
+
+void deliver(const KeyEvent& event) {
+  EnterCriticalSection(&handlerLock);
+  for (KeyboardHandler handler : handlers) {
+    if (handler != nullptr) {
+      handler(event.key, event.repeats, event.scanCode, event.fourth, event.fifth, event.sixth,
+              event.isUpNow);
+      ++state.keyEventsDelivered;
+      if (GetCurrentThreadId() != keys.threadId) {
+        ++state.keyEventsOffThread;
+      }
+    }
+  }
+  LeaveCriticalSection(&handlerLock);
+}
+
+DWORD WINAPI inputThread(void*) {
+  EnterCriticalSection(&keys.lock);
+  for (;;) {
+    while (keys.delivered == keys.queued) {
+      SleepConditionVariableCS(&keys.changed, &keys.lock, INFINITE);
+    }
+    const KeyEvent event = keys.events[keys.delivered % KeyQueueSize];
+    LeaveCriticalSection(&keys.lock);
+    deliver(event);
+    EnterCriticalSection(&keys.lock);
+    ++keys.delivered;
+    WakeAllConditionVariable(&keys.changed);
+  }
+}
+
+std::uint64_t post(const KeyEvent& event) {
+  EnterCriticalSection(&keys.lock);
+  if (keys.thread == nullptr) {
+    keys.thread = CreateThread(nullptr, 0, inputThread, nullptr, 0, &keys.threadId);
+  }
+  while (keys.queued - keys.delivered == KeyQueueSize) {
+    SleepConditionVariableCS(&keys.changed, &keys.lock, INFINITE);
+  }
+  keys.events[keys.queued % KeyQueueSize] = event;
+  const std::uint64_t sequence = ++keys.queued;
+  WakeAllConditionVariable(&keys.changed);
+  LeaveCriticalSection(&keys.lock);
+  return sequence;
+}
+
+void waitUntilDelivered(std::uint64_t sequence) {
+  EnterCriticalSection(&keys.lock);
+  while (keys.delivered < sequence) {
+    SleepConditionVariableCS(&keys.changed, &keys.lock, INFINITE);
+  }
+  LeaveCriticalSection(&keys.lock);
+}
+
+}  // namespace
+
+// --- The host's eight functions, exported under the decorated names (host.def).
+
+extern "C" {
+
+void standinHostScriptRegister(void* module, ScriptFunction function) {
+  record({RegistrationCall::ScriptRegister, module, function, nullptr});
+  for (Script& script : scripts) {
+    if (script.function == nullptr) {
+      script = {function, nullptr, false};
+      return;
+    }
+  }
+}
+
+void standinHostScriptUnregister(ScriptFunction function) {
+  record({RegistrationCall::ScriptUnregister, nullptr, function, nullptr});
+  for (Script& script : scripts) {
+    if (script.function == function) {
+      dropFiber(script);
+      script.function = nullptr;
+    }
+  }
+}
+
+void standinHostKeyboardHandlerRegister(KeyboardHandler handler) {
+  record({RegistrationCall::HandlerRegister, nullptr, nullptr, handler});
+  EnterCriticalSection(&handlerLock);
+  for (KeyboardHandler& slot : handlers) {
+    if (slot == nullptr) {
+      slot = handler;
+      break;
+    }
+  }
+  LeaveCriticalSection(&handlerLock);
+}
+
+void standinHostKeyboardHandlerUnregister(KeyboardHandler handler) {
+  record({RegistrationCall::HandlerUnregister, nullptr, nullptr, handler});
+  // Taking the lock waits out a delivery in progress: after this returns the
+  // handler is not called again, and its module may go.
+  EnterCriticalSection(&handlerLock);
+  for (KeyboardHandler& slot : handlers) {
+    if (slot == handler) {
+      slot = nullptr;
+    }
+  }
+  LeaveCriticalSection(&handlerLock);
+}
+
+void standinHostScriptWait(DWORD milliseconds) {
+  ++state.scriptWaitCalls;
+  state.lastWaitMilliseconds = milliseconds;
+  if (runningScript != nullptr) {
+    SwitchToFiber(hostFiber);
+  }
+}
+
+void standinHostNativeInit(std::uint64_t hash) { beginNativeCall(state.natives, hash); }
+void standinHostNativePush64(std::uint64_t value) { pushNativeArgument(state.natives, value); }
+std::uint64_t* standinHostNativeCall() { return finishNativeCall(state.natives, state.world); }
+
+}  // extern "C"
+
+// --- Control.
+
+STANDIN_API StandinHostState* standinState() { return &state; }
+
+STANDIN_API void standinReset(std::uint32_t now) {
+  std::memset(static_cast<void*>(&state), 0, sizeof state);
+  testClock.store(now, std::memory_order_relaxed);
+}
+
+STANDIN_API int standinLoadPlugin(const char* path, int useTestClock) {
+  plugin = LoadLibraryA(path);
+  if (plugin == nullptr) {
+    return 0;
+  }
+  if (useTestClock != 0 && !patchImport(plugin, "KERNEL32.dll", "GetTickCount",
+                                        reinterpret_cast<void*>(testGetTickCount))) {
+    return 0;
+  }
+  return 1;
+}
+
+STANDIN_API void standinUnloadPlugin() {
+  if (plugin != nullptr) {
+    FreeLibrary(plugin);
+    plugin = nullptr;
+  }
+}
+
+STANDIN_API void standinRunFrames(int count) {
+  if (hostFiber == nullptr) {
+    // The thread that runs frames becomes the host's fiber, once, on its first frame.
+    hostFiber = ConvertThreadToFiber(nullptr);
+  }
+  for (int frame = 0; frame < count; ++frame) {
+    for (Script& script : scripts) {
+      if (script.function == nullptr || script.returned) {
+        continue;
+      }
+      if (script.fiber == nullptr) {
+        script.fiber = CreateFiber(0, runScript, &script);
+      }
+      runningScript = &script;
+      SwitchToFiber(script.fiber);
+      runningScript = nullptr;
+    }
+  }
+}
+
+STANDIN_API void standinRestartScripts() {
+  for (Script& script : scripts) {
+    dropFiber(script);
+  }
+}
+
+STANDIN_API int standinScriptCount() {
+  int count = 0;
+  for (const Script& script : scripts) {
+    count += script.function != nullptr ? 1 : 0;
+  }
+  return count;
+}
+
+STANDIN_API int standinHandlerCount() {
+  EnterCriticalSection(&handlerLock);
+  int count = 0;
+  for (KeyboardHandler handler : handlers) {
+    count += handler != nullptr ? 1 : 0;
+  }
+  LeaveCriticalSection(&handlerLock);
+  return count;
+}
+
+STANDIN_API void standinSendKey(std::uint32_t key, std::uint16_t repeats, std::uint8_t scanCode,
+                                std::int32_t fourth, std::int32_t fifth, std::int32_t sixth,
+                                std::int32_t isUpNow) {
+  waitUntilDelivered(post({key, repeats, scanCode, fourth, fifth, sixth, isUpNow}));
+}
+
+STANDIN_API void standinPostKey(std::uint32_t key, std::uint16_t repeats, std::uint8_t scanCode,
+                                std::int32_t fourth, std::int32_t fifth, std::int32_t sixth,
+                                std::int32_t isUpNow) {
+  post({key, repeats, scanCode, fourth, fifth, sixth, isUpNow});
+}
+
+STANDIN_API void standinWaitForKeys() {
+  EnterCriticalSection(&keys.lock);
+  const std::uint64_t queued = keys.queued;
+  LeaveCriticalSection(&keys.lock);
+  waitUntilDelivered(queued);
+}
+
+STANDIN_API void standinSetClock(std::uint32_t now) {
+  testClock.store(now, std::memory_order_relaxed);
+}
+
+STANDIN_API std::uint32_t standinClock() { return testClock.load(std::memory_order_relaxed); }
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    InitializeCriticalSection(&handlerLock);
+    InitializeCriticalSection(&keys.lock);
+    InitializeConditionVariable(&keys.changed);
+  }
+  return TRUE;
+}

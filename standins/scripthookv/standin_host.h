@@ -1,0 +1,85 @@
+// A stand-in for the script host, built as a Windows "ScriptHookV.dll", so
+// that the shipped plugin can be loaded by the Windows loader (Wine's) and
+// driven as the real host drives it:
+//
+// - each registered script runs on a fiber of its own; scriptWait switches
+//   back to the host, and one frame (standinRunFrames) resumes every script
+//   once, as the real host does once per game frame;
+// - keyboard events reach the registered handlers from an input thread of
+//   the host's own, as the real host delivers them from the game window's
+//   thread;
+// - the four natives are answered from the tiny world of standins/world, and
+//   every registration and native call is recorded;
+// - the plugin's import of GetTickCount can be pointed at a clock the test
+//   sets, by patching the loaded plugin's import address table.
+//
+// The control functions below are this DLL's own exports, for the end-to-end
+// tests and the ride simulator; the plugin sees only the host's eight.
+// All of them are called from one thread, the one that runs the frames.
+#pragma once
+
+#include <cstdint>
+
+#include "standins/world/world.h"
+
+#ifdef STANDIN_HOST_BUILDING
+#define STANDIN_API extern "C" __declspec(dllexport)
+#else
+#define STANDIN_API extern "C" __declspec(dllimport)
+#endif
+
+inline constexpr int StandinMaxRegistrations = 256;
+
+// What the host knows and has seen. Invariant: registrations[0..min(count, size))
+// are the registration calls since the last reset, oldest first.
+struct StandinHostState {
+  StandinWorld world;                                         // what the natives answer from
+  NativeCallLog natives;                                      // native calls since the last clear
+  RegistrationRecord registrations[StandinMaxRegistrations];  // oldest first
+  int registrationCount;                                      // calls made (may exceed the log)
+  std::uint32_t scriptWaitCalls;                              // scriptWait calls since the reset
+  std::uint32_t lastWaitMilliseconds;                         // scriptWait's latest argument
+  std::uint32_t scriptStarts;        // script functions started (first run or restart)
+  std::uint32_t keyEventsDelivered;  // handler calls made
+  std::uint32_t keyEventsOffThread;  // handler calls made on a thread other than the input thread
+};
+
+// The host's state, for tests to set the world and read the records.
+STANDIN_API StandinHostState* standinState();
+
+// Clears the world and every record and sets the test clock to `now`. Call
+// with no plugin loaded.
+STANDIN_API void standinReset(std::uint32_t now);
+
+// Loads the plugin from `path` (a Windows path); with `testClock` non-zero,
+// its GetTickCount import is pointed at the clock standinSetClock sets.
+// Returns 0 when the module does not load or has no such import.
+STANDIN_API int standinLoadPlugin(const char* path, int testClock);
+// Unloads the plugin loaded by standinLoadPlugin.
+STANDIN_API void standinUnloadPlugin();
+
+// Runs `count` frames: each resumes every registered script once.
+STANDIN_API void standinRunFrames(int count);
+// Restarts every registered script: its next frame starts the script
+// function afresh on a new fiber, the module staying loaded.
+STANDIN_API void standinRestartScripts();
+// How many scripts are registered.
+STANDIN_API int standinScriptCount();
+// How many keyboard handlers are registered.
+STANDIN_API int standinHandlerCount();
+
+// Delivers one keyboard event to every registered handler on the input
+// thread, and returns once it has been delivered.
+STANDIN_API void standinSendKey(std::uint32_t key, std::uint16_t repeats, std::uint8_t scanCode,
+                                std::int32_t fourth, std::int32_t fifth, std::int32_t sixth,
+                                std::int32_t isUpNow);
+// Queues the same for the input thread and returns at once.
+STANDIN_API void standinPostKey(std::uint32_t key, std::uint16_t repeats, std::uint8_t scanCode,
+                                std::int32_t fourth, std::int32_t fifth, std::int32_t sixth,
+                                std::int32_t isUpNow);
+// Returns once every queued event has been delivered.
+STANDIN_API void standinWaitForKeys();
+
+// The test clock that a plugin loaded with testClock reads as GetTickCount.
+STANDIN_API void standinSetClock(std::uint32_t now);
+STANDIN_API std::uint32_t standinClock();

@@ -1,0 +1,418 @@
+// The shipped plugin, end to end: loaded by the Windows loader next to the
+// stand-in host, reading real settings files with the real
+// GetPrivateProfileIntA, driven frame by frame as the host drives it.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "standins/scripthookv/standin_host.h"
+#include "tests/common/neon_colour.h"
+
+namespace {
+
+constexpr GameHandle Player = 0x1001;
+constexpr GameHandle CarA = 0x2001;
+constexpr GameHandle CarB = 0x2002;
+constexpr NeonColour Magenta = {255, 0, 255};
+constexpr NeonColour Cyan = {0, 255, 255};
+constexpr std::uint32_t KeyN = 78;
+constexpr std::uint32_t KeyCtrl = 17;
+constexpr std::uint32_t KeyL = 76;
+
+constexpr std::uint32_t OrdinaryStart = 1'000'000;
+constexpr std::uint32_t BeforeWrapStart = 0xFFFFFFFFu - 2000;
+
+// dist/Quillmere.asi as Wine names it: the Unix root is drive Z:.
+std::string pluginPath() {
+  std::string path = std::string("Z:") + QUILLMERE_PLUGIN_PATH;
+  for (char& c : path) {
+    if (c == '/') {
+      c = '\\';
+    }
+  }
+  return path;
+}
+
+// Each case gets a fresh folder as the current directory, with its own
+// settings file or none, and a fresh module: loaded in SetUp (or by the
+// case), unloaded in TearDown.
+class EndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override { begin(OrdinaryStart); }
+
+  // Starts the case afresh (again, if it had begun): a clean host, a clock
+  // at `start`, no plugin, and a new empty folder as the current directory.
+  void begin(std::uint32_t start) {
+    end();
+    start_ = start;
+    standinReset(start);
+    StandinHostState& host = *standinState();
+    host.world.player = Player;
+    addVehicle(host.world, CarA, Magenta);
+    addVehicle(host.world, CarB, Cyan);
+
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    // Wine reuses process ids, and a crashed run leaves its folder: count up
+    // to a name nobody has.
+    for (int attempt = 0; folder_.empty() && attempt < 10'000; ++attempt) {
+      const std::string name = std::string(temp) + "quillmere-e2e-" +
+                               std::to_string(GetCurrentProcessId()) + "-" +
+                               std::to_string(attempt);
+      if (CreateDirectoryA(name.c_str(), nullptr)) {
+        folder_ = name;
+      }
+    }
+    ASSERT_FALSE(folder_.empty()) << "no temporary folder in " << temp;
+    GetCurrentDirectoryA(MAX_PATH, temp);
+    previousFolder_ = temp;
+    ASSERT_TRUE(SetCurrentDirectoryA(folder_.c_str()));
+  }
+
+  void end() {
+    standinUnloadPlugin();
+    if (!folder_.empty()) {
+      SetCurrentDirectoryA(previousFolder_.c_str());
+      DeleteFileA((folder_ + "\\Quillmere.ini").c_str());
+      RemoveDirectoryA(folder_.c_str());
+      folder_.clear();
+    }
+  }
+
+  void TearDown() override { end(); }
+
+  static void settings(const char* text) {
+    FILE* file = std::fopen("Quillmere.ini", "wb");
+    ASSERT_NE(file, nullptr);
+    std::fputs(text, file);
+    std::fclose(file);
+  }
+  static void load(int testClock = 1) {
+    ASSERT_EQ(standinLoadPlugin(pluginPath().c_str(), testClock), 1) << pluginPath();
+  }
+
+  void at(std::uint32_t ms) const { standinSetClock(start_ + ms); }
+  static void frames(int count = 1) { standinRunFrames(count); }
+  static void down(std::uint32_t key) { standinSendKey(key, 1, 0x31, 0, 0, 0, 0); }
+  static void up(std::uint32_t key) { standinSendKey(key, 1, 0x31, 0, 1, 1, 1); }
+  static void sitIn(GameHandle vehicle) { standinState()->world.occupied = vehicle; }
+  static NeonColour neonOf(GameHandle vehicle) {
+    return findVehicle(standinState()->world, vehicle)->neon;
+  }
+  static int nativeCalls() { return standinState()->natives.count; }
+  static void clearNativeCalls() { standinState()->natives.count = 0; }
+
+  // Runs one frame at `ms` and tells whether CarA's or CarB's lights changed
+  // from dark to lit or back.
+  bool frameSwitchesAt(std::uint32_t ms) {
+    at(ms);
+    const GameHandle vehicle = standinState()->world.occupied;
+    const bool darkBefore = neonOf(vehicle) == Dark;
+    frames();
+    return (neonOf(vehicle) == Dark) != darkBefore;
+  }
+
+  // Loads the plugin with `ini` and sits the player in CarA for two frames,
+  // the second frame more than 300 ms on the test clock after load.
+  void seated(const char* ini = nullptr) {
+    if (ini != nullptr) {
+      settings(ini);
+    }
+    load();
+    sitIn(CarA);
+    at(0);
+    frames();  // got in
+  }
+
+  std::uint32_t start_ = 0;
+
+ private:
+  std::string folder_;  // the case's current directory; empty between cases
+  std::string previousFolder_;
+};
+
+TEST_F(EndToEnd, LoadRegistersScriptThenHandlerAndUnloadWithdrawsInTheSameOrder) {
+  load();
+  const StandinHostState& host = *standinState();
+  ASSERT_EQ(host.registrationCount, 2);
+  EXPECT_EQ(host.registrations[0].call, RegistrationCall::ScriptRegister);
+  EXPECT_NE(host.registrations[0].script, nullptr);
+  EXPECT_EQ(host.registrations[0].module,
+            reinterpret_cast<void*>(GetModuleHandleA(pluginPath().c_str())))
+      << "registered with its own module handle";
+  EXPECT_EQ(host.registrations[1].call, RegistrationCall::HandlerRegister);
+  EXPECT_EQ(standinScriptCount(), 1);
+  EXPECT_EQ(standinHandlerCount(), 1);
+  EXPECT_EQ(nativeCalls(), 0) << "loading calls no native";
+
+  // A thread that starts and ends sends the DLL thread attach and detach.
+  HANDLE thread = CreateThread(
+      nullptr, 0, [](void*) -> DWORD { return 0; }, nullptr, 0, nullptr);
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+  EXPECT_EQ(host.registrationCount, 2) << "thread attach and detach change nothing";
+
+  const ScriptFunction script = host.registrations[0].script;
+  const KeyboardHandler handler = host.registrations[1].handler;
+  standinUnloadPlugin();
+  ASSERT_EQ(host.registrationCount, 4);
+  EXPECT_EQ(host.registrations[2].call, RegistrationCall::ScriptUnregister);
+  EXPECT_EQ(host.registrations[2].script, script);
+  EXPECT_EQ(host.registrations[3].call, RegistrationCall::HandlerUnregister);
+  EXPECT_EQ(host.registrations[3].handler, handler);
+  EXPECT_EQ(standinScriptCount(), 0);
+  EXPECT_EQ(standinHandlerCount(), 0);
+}
+
+TEST_F(EndToEnd, DefaultHotkeyRideInDarkLitOutWithTheColourBack) {
+  load();  // no settings file: N alone
+  at(0);
+  frames(3);
+  EXPECT_EQ(nativeCalls(), 6) << "on foot: two natives a frame";
+  EXPECT_EQ(standinState()->lastWaitMilliseconds, 0u);
+
+  sitIn(CarA);
+  frames();
+  down(KeyN);
+  EXPECT_TRUE(frameSwitchesAt(100));
+  EXPECT_EQ(neonOf(CarA), Dark);
+  up(KeyN);
+  EXPECT_FALSE(frameSwitchesAt(700));
+
+  down(KeyN);
+  EXPECT_TRUE(frameSwitchesAt(800));
+  EXPECT_EQ(neonOf(CarA), Magenta);
+  up(KeyN);
+
+  down(KeyN);
+  EXPECT_TRUE(frameSwitchesAt(1200));  // dark again, then out
+  up(KeyN);
+  sitIn(0);
+  frames();
+  EXPECT_EQ(neonOf(CarA), Magenta) << "the vehicle left gets its colour back";
+}
+
+TEST_F(EndToEnd, AModifierHotkeyNeedsBothKeys) {
+  seated("[keys]\r\nquillmere_modifier=17\r\nquillmere=76\r\n");
+  down(KeyL);
+  EXPECT_FALSE(frameSwitchesAt(1000)) << "main key alone";
+  up(KeyL);
+  down(KeyCtrl);
+  EXPECT_FALSE(frameSwitchesAt(2000)) << "modifier alone";
+  down(KeyL);
+  EXPECT_TRUE(frameSwitchesAt(3000)) << "both";
+  down(KeyN);
+  up(KeyL);
+  EXPECT_FALSE(frameSwitchesAt(4000)) << "the default key means nothing now";
+}
+
+struct SettingsCase {
+  const char* name;
+  const char* ini;         // null: no file
+  std::uint32_t modifier;  // what to hold with the main key; 0: nothing
+  std::uint32_t mainKey;   // what to hold
+  bool fires;
+};
+
+TEST_F(EndToEnd, SettingsVariants) {
+  const SettingsCase cases[] = {
+      {"no file", nullptr, 0, KeyN, true},
+      {"empty file", "", 0, KeyN, true},
+      {"modifier -1", "[keys]\nquillmere_modifier=-1\nquillmere=76\n", 0, KeyL, true},
+      {"modifier 255", "[keys]\nquillmere_modifier=255\n", 0, KeyN, false},
+      {"modifier -2", "[keys]\nquillmere_modifier=-2\n", 0, KeyN, false},
+      {"main key 255", "[keys]\nquillmere=255\n", 0, KeyN, false},
+      {"main key 256", "[keys]\nquillmere=256\n", 0, KeyN, false},
+      {"main key 254", "[keys]\nquillmere=254\n", 0, 254, true},
+      {"modifier equal to main", "[keys]\nquillmere_modifier=76\nquillmere=76\n", 0, KeyL, true},
+      {"other section only", "[other]\nquillmere=76\n", 0, KeyN, true},
+  };
+  for (const SettingsCase& c : cases) {
+    begin(OrdinaryStart);
+    seated(c.ini);
+    if (c.modifier != 0) {
+      down(c.modifier);
+    }
+    down(c.mainKey);
+    EXPECT_EQ(frameSwitchesAt(1000), c.fires) << c.name;
+  }
+}
+
+class EndToEndTicks : public EndToEnd, public ::testing::WithParamInterface<std::uint32_t> {
+ protected:
+  void SetUp() override { begin(GetParam()); }
+};
+
+TEST_P(EndToEndTicks, SwitchesAreMoreThan300MsApartAndBlinkWhileHeld) {
+  seated();
+  down(KeyN);
+  EXPECT_TRUE(frameSwitchesAt(500));
+  EXPECT_FALSE(frameSwitchesAt(501));
+  EXPECT_FALSE(frameSwitchesAt(800));
+  EXPECT_TRUE(frameSwitchesAt(801));
+  int switches = 0;
+  for (std::uint32_t ms = 802; ms < 2000; ms += 16) {
+    switches += frameSwitchesAt(ms) ? 1 : 0;
+  }
+  EXPECT_EQ(switches, 3);  // 1108, 1412, 1716 on a 16 ms frame
+  up(KeyN);
+  for (std::uint32_t ms = 2000; ms < 3000; ms += 16) {
+    EXPECT_FALSE(frameSwitchesAt(ms));
+  }
+}
+
+TEST_P(EndToEndTicks, AHeldKeyLastsTheHoldWindowAndAutoRepeatRenewsIt) {
+  seated();
+  at(500);
+  down(KeyN);  // no release ever comes
+  EXPECT_TRUE(frameSwitchesAt(500));
+  EXPECT_TRUE(frameSwitchesAt(5499)) << "4999 ms after the press";
+  EXPECT_FALSE(frameSwitchesAt(5900)) << "5400 ms after the press";
+
+  at(6000);
+  down(KeyN);  // auto-repeat: the window starts again
+  EXPECT_TRUE(frameSwitchesAt(6000));
+  for (std::uint32_t ms = 6400; ms <= 10'400; ms += 400) {
+    at(ms);
+    down(KeyN);
+  }
+  EXPECT_TRUE(frameSwitchesAt(15'399)) << "4999 ms after the last repeat";
+  EXPECT_FALSE(frameSwitchesAt(15'700)) << "5300 ms after the last repeat";
+}
+
+TEST_P(EndToEndTicks, MovingStraightIntoAnotherVehicleRestoresTheFirst) {
+  seated();
+  down(KeyN);
+  EXPECT_TRUE(frameSwitchesAt(500));
+  up(KeyN);
+  EXPECT_EQ(neonOf(CarA), Dark);
+  sitIn(CarB);
+  at(600);
+  clearNativeCalls();
+  frames();
+  EXPECT_EQ(nativeCalls(), 4);
+  EXPECT_EQ(neonOf(CarA), Magenta) << "the first vehicle gets its colour back";
+  down(KeyN);
+  EXPECT_TRUE(frameSwitchesAt(1000));  // CarB lit, so dark now
+  up(KeyN);
+  down(KeyN);
+  EXPECT_TRUE(frameSwitchesAt(1400));
+  EXPECT_EQ(neonOf(CarB), Cyan) << "lit again in its own colour";
+}
+
+INSTANTIATE_TEST_SUITE_P(Ticks, EndToEndTicks, ::testing::Values(OrdinaryStart, BeforeWrapStart));
+
+TEST_F(EndToEnd, KeysThatNeverHadAnEventNeverFire) {
+  begin(0);  // the first seconds of a tick cycle
+  seated("[keys]\nquillmere_modifier=0\nquillmere=1\n");
+  for (std::uint32_t ms = 301; ms < 5000; ms += 97) {
+    EXPECT_FALSE(frameSwitchesAt(ms)) << "tick " << ms;
+  }
+}
+
+TEST_F(EndToEnd, OnlyTheLow32BitsOfANativeResultCount) {
+  standinState()->world.resultUpperBits = 0xA5A5A5A5;
+  seated();
+  down(KeyN);
+  EXPECT_TRUE(frameSwitchesAt(500));
+  const NativeCallRecord& set = standinState()->natives.log[standinState()->natives.count - 1];
+  EXPECT_EQ(set.args[0], static_cast<std::uint64_t>(CarA));
+  sitIn(0);
+  frames();
+  EXPECT_EQ(neonOf(CarA), Magenta);
+}
+
+TEST_F(EndToEnd, ARestartKeepsTheStateAndReadsTheSettingsAgain) {
+  seated();
+  down(KeyN);
+  EXPECT_TRUE(frameSwitchesAt(500));  // dark
+  up(KeyN);
+  settings("[keys]\nquillmere=76\n");
+  standinRestartScripts();
+  EXPECT_EQ(standinState()->scriptStarts, 1u);
+  clearNativeCalls();
+  at(1000);
+  frames();
+  EXPECT_EQ(standinState()->scriptStarts, 2u);
+  EXPECT_EQ(nativeCalls(), 2) << "staying in, dark: no colour read";
+  EXPECT_EQ(neonOf(CarA), Dark);
+  down(KeyN);
+  EXPECT_FALSE(frameSwitchesAt(1500)) << "N is no longer the hotkey";
+  down(KeyL);
+  EXPECT_TRUE(frameSwitchesAt(1600));
+  EXPECT_EQ(neonOf(CarA), Magenta);
+}
+
+TEST_F(EndToEnd, HundredsOfLoadUnloadCycles) {
+  settings("[keys]\nquillmere=76\n");
+  for (int cycle = 0; cycle < 300; ++cycle) {
+    load();
+    sitIn(CarA);
+    at(1000);
+    frames();
+    down(KeyL);
+    frames();
+    up(KeyL);
+    standinUnloadPlugin();
+    sitIn(0);
+    ASSERT_EQ(standinScriptCount(), 0) << "cycle " << cycle;
+    ASSERT_EQ(standinHandlerCount(), 0) << "cycle " << cycle;
+    ASSERT_EQ(neonOf(CarA), Dark) << "cycle " << cycle << ": the fresh module switched once";
+    addVehicle(standinState()->world, CarA, Magenta);
+  }
+  EXPECT_EQ(standinState()->registrationCount, 4 * 300);
+  EXPECT_EQ(standinState()->scriptStarts, 300u);
+}
+
+TEST_F(EndToEnd, KeyEventsFromTheInputThreadWhileFramesRun) {
+  seated();
+  const StandinHostState& host = *standinState();
+  const std::uint32_t delivered = host.keyEventsDelivered;
+  // Presses and releases of many keys stream in while frames run; the
+  // hotkey's last event is a release.
+  for (int i = 0; i < 20'000; ++i) {
+    const std::uint32_t key = static_cast<std::uint32_t>(i * 7) % 300;
+    standinPostKey(key, 1, 0, i & 1, i & 2, i & 4, i & 1);
+    if (i % 200 == 0) {
+      at(500 + static_cast<std::uint32_t>(i));
+      frames();
+    }
+  }
+  standinPostKey(KeyN, 1, 0, 0, 0, 0, 1);
+  standinWaitForKeys();
+  EXPECT_EQ(host.keyEventsDelivered - delivered, 20'001u);
+  EXPECT_EQ(host.keyEventsOffThread, 0u) << "every event came from the input thread";
+  const NeonColour settled = neonOf(CarA);
+  for (std::uint32_t ms = 30'000; ms < 32'000; ms += 16) {
+    at(ms);
+    frames();
+  }
+  EXPECT_EQ(neonOf(CarA), settled) << "no switch once the hotkey is released";
+}
+
+// The one case on the real clock: the host's own GetTickCount and real
+// sleeps, with generous margins.
+TEST_F(EndToEnd, RealClockSmoke) {
+  load(0);
+  sitIn(CarA);
+  frames();
+  Sleep(350);  // past the first-switch spacing even if the machine just booted
+  down(KeyN);
+  int switches = 0;
+  const DWORD begin = GetTickCount();
+  while (GetTickCount() - begin < 1000) {
+    const bool darkBefore = neonOf(CarA) == Dark;
+    frames();
+    switches += (neonOf(CarA) == Dark) != darkBefore ? 1 : 0;
+    Sleep(10);
+  }
+  up(KeyN);
+  // 1000 ms of a held hotkey at more than 300 ms apart: 3 or 4 switches, give
+  // or take a slow machine.
+  EXPECT_GE(switches, 2);
+  EXPECT_LE(switches, 4);
+}
+
+}  // namespace

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine, headless, in a Wine prefix of its own.
+# Usage: run.sh PREFIX PROGRAM [ARGS...]
+# The prefix is created on first use (wineboot), which takes a few seconds.
+set -euo pipefail
+if [ $# -lt 2 ]; then
+  echo "usage: $0 PREFIX PROGRAM [ARGS...]" >&2
+  exit 2
+fi
+prefix=$1
+shift
+
+wine=""
+for candidate in /usr/lib/wine/wine64 wine64 wine; do
+  if command -v "$candidate" >/dev/null 2>&1; then
+    wine=$candidate
+    break
+  fi
+done
+if [ -z "$wine" ]; then
+  echo "error: Wine is not installed (make test installs Debian's wine64)" >&2
+  exit 1
+fi
+
+mkdir -p "$(dirname "$prefix")"
+export WINEPREFIX=$prefix
+export WINEDEBUG=${WINEDEBUG:--all}
+# No .NET or HTML engine: nothing here needs them, and Wine would try to install them.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+
+# Wine's own background processes (the server, services, explorer) live on
+# after a program ends and keep whatever output they inherited, so a reader of
+# the program's output (CTest) would wait for them to quit. Start them here,
+# detached from our output and kept for a while, unless they already run.
+wineserver=""
+for candidate in /usr/lib/wine/wineserver wineserver64 wineserver; do
+  if command -v "$candidate" >/dev/null 2>&1; then
+    wineserver=$candidate
+    break
+  fi
+done
+if [ -n "$wineserver" ] && "$wineserver" --persistent=30 </dev/null >/dev/null 2>&1; then
+  # A new server: bring up the background processes under it, quietly.
+  "$wine" wineboot </dev/null >/dev/null 2>&1 || true
+fi
+exec "$wine" "$@"
