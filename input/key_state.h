@@ -12,6 +12,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "host/platform.h"
+
 // Key codes 0 to 254 have a record; 255 and above never count as held.
 inline constexpr std::uint32_t KeyTableSize = 255;
 // A key with no release event stops counting as held this long after its
@@ -46,5 +48,20 @@ void handleKeyEvent(std::uint32_t key, std::uint16_t repeats, std::uint8_t scanC
 
 // True when `key`'s latest event was not a release and arrived less than
 // KeyHoldWindowMs ago (an unsigned 32-bit difference, so the tick count's
-// wrap changes nothing). False for keys 255 and above.
-bool isKeyHeld(std::uint32_t key);
+// wrap changes nothing). False for keys 255 and above. Inline: the script
+// asks on every frame in a vehicle.
+inline bool isKeyHeld(std::uint32_t key) {
+  if (key >= KeyTableSize) {
+    return false;
+  }
+  const KeyState& state = keyStateTable[key];
+  // The record is read before the clock: an event that lands between the two
+  // reads then looks 0 ms old, where the other order would make it look
+  // almost 2^32 ms old and drop a fresh press for a frame. A released key
+  // needs no clock at all, which spares the common frame the call.
+  if (state.released.load(std::memory_order_relaxed) != 0) {
+    return false;
+  }
+  const std::uint32_t tick = state.tick.load(std::memory_order_relaxed);
+  return GetTickCount() - tick < KeyHoldWindowMs;
+}

@@ -13,12 +13,14 @@ void scriptEntry() {
   }
 }
 
-static void putSavedColourBack(GameHandle vehicle) {
+// Getting in and out come a few times a ride; out of line, they leave the
+// every-frame path, staying in, without their register spills.
+[[gnu::cold, gnu::noinline]] static void putSavedColourBack(GameHandle vehicle) {
   const NeonColour& colour = neonState.savedColour;
   setNeonColour(vehicle, colour.red, colour.green, colour.blue);
 }
 
-static void getIn(GameHandle vehicle) {
+[[gnu::cold, gnu::noinline]] static void getIn(GameHandle vehicle) {
   neonState.lightsOn = true;
   readNeonColour(vehicle, neonState.savedColour);
 }
