@@ -8,6 +8,7 @@ packages=(
   g++ clang llvm
   libgtest-dev googletest libinih-dev
   wine64
+  valgrind libbenchmark-dev libclang-rt-14-dev clang-format clang-tidy
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
 )
 

@@ -12,6 +12,7 @@
 #include "neon/script_loop.h"
 #include "standins/native/standins.h"
 #include "tests/common/neon_colour.h"
+#include "tests/common/plugin_state.h"
 
 inline constexpr GameHandle PlayerHandle = 0x101;
 inline constexpr std::uint32_t KeyN = 78;
@@ -21,19 +22,6 @@ inline constexpr std::uint32_t KeyCtrl = 17;
 // wrap, so that every scenario longer than two seconds crosses it.
 inline constexpr std::uint32_t OrdinaryStart = 1'000'000;
 inline constexpr std::uint32_t BeforeWrapStart = 0xFFFFFFFFu - 2000;
-
-// The plugin's state as the module holds it right after load.
-inline void resetPluginState() {
-  for (KeyState& key : keyStateTable) {
-    key.tick.store(0, std::memory_order_relaxed);
-    key.fifthArgument.store(0, std::memory_order_relaxed);
-    key.sixthArgument.store(0, std::memory_order_relaxed);
-    key.released.store(1, std::memory_order_relaxed);
-  }
-  hotkeySettings = {};
-  neonState = {0, 0, {0, 0, 0}, true};
-  lastSwitchTick = 0;
-}
 
 class PluginTest : public ::testing::TestWithParam<std::uint32_t> {
  protected:
