@@ -1,0 +1,324 @@
+// What a frame costs, per situation, against a floor that makes the same
+// native calls in the same order with none of the plugin's logic.
+//
+// Times come from Google Benchmark (median of repetitions); instructions from
+// valgrind's callgrind, which this program runs on itself with
+// --count-instructions (instruction counts repeat on a noisy machine where
+// times do not). Every frame is watched for heap allocations: one fails the run.
+// Exit status: 0 when there was no allocation and the own instructions per
+// staying-in-lit frame are within target; 1 otherwise.
+#include <benchmark/benchmark.h>
+#include <valgrind/callgrind.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "bench/bench_host.h"
+#include "tests/common/plugin_state.h"
+
+// --- Allocation counting: every path to the heap goes through these.
+
+namespace {
+std::atomic<long> allocations{0};
+}
+
+// glibc's own allocator, under the names it exports for exactly this use.
+extern "C" void* __libc_malloc(std::size_t);               // NOLINT(bugprone-reserved-identifier)
+extern "C" void* __libc_calloc(std::size_t, std::size_t);  // NOLINT(bugprone-reserved-identifier)
+extern "C" void* __libc_realloc(void*, std::size_t);       // NOLINT(bugprone-reserved-identifier)
+
+extern "C" void* malloc(std::size_t size) {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  return __libc_malloc(size);
+}
+extern "C" void* calloc(std::size_t count, std::size_t size) {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  return __libc_calloc(count, size);
+}
+extern "C" void* realloc(void* block, std::size_t size) {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  return __libc_realloc(block, size);
+}
+
+namespace {
+
+constexpr std::uint32_t Now = 50'000'000;
+constexpr NeonColour Lime = {50, 205, 50};
+constexpr NeonColour Amber = {255, 191, 0};
+constexpr double TargetRatio = 1.30;
+constexpr long TargetOwnInstructions = 40;
+constexpr int CountedFrames = 1000;
+
+NeonColour scratch;  // where the floor's getter writes
+
+// A situation: how to set the world up once, what to restore before each
+// frame so that every frame is the same kind, and the native calls a frame of
+// that kind makes, as the floor makes them.
+struct Situation {
+  const char* name;
+  void (*setup)();
+  void (*prepare)();
+  void (*floor)();
+};
+
+void inCarA(bool lit) {
+  resetPluginState();
+  hotkeySettings = {78, NoModifier, true};
+  benchWorld = {BenchCarA, Lime, Amber, Now};
+  neonState = {BenchCarA, BenchCarA, Lime, lit};
+}
+
+const Situation situations[] = {
+    {"on foot",
+     [] {
+       inCarA(true);
+       benchWorld.occupied = 0;
+       neonState.currentVehicle = neonState.previousVehicle = 0;
+     },
+     [] {},
+     [] {
+       playerCharacter();
+       occupiedVehicle(BenchPlayer);
+     }},
+    {"getting in", [] { inCarA(true); }, [] { neonState.previousVehicle = 0; },
+     [] {
+       playerCharacter();
+       occupiedVehicle(BenchPlayer);
+       readNeonColour(BenchCarA, scratch);
+     }},
+    {"staying in, lit", [] { inCarA(true); }, [] {},
+     [] {
+       playerCharacter();
+       occupiedVehicle(BenchPlayer);
+       readNeonColour(BenchCarA, scratch);
+     }},
+    {"staying in, dark", [] { inCarA(false); }, [] {},
+     [] {
+       playerCharacter();
+       occupiedVehicle(BenchPlayer);
+     }},
+    {"switch (lit to dark)",
+     [] {
+       inCarA(true);
+       keyStateTable[78].tick.store(Now, std::memory_order_relaxed);
+       keyStateTable[78].released.store(0, std::memory_order_relaxed);
+     },
+     [] {
+       neonState.lightsOn = true;
+       lastSwitchTick = Now - 1000;
+     },
+     [] {
+       playerCharacter();
+       occupiedVehicle(BenchPlayer);
+       readNeonColour(BenchCarA, scratch);
+       setNeonColour(BenchCarA, 0, 0, 0);
+     }},
+    {"getting out",
+     [] {
+       inCarA(false);
+       benchWorld.occupied = 0;
+     },
+     [] { neonState.previousVehicle = BenchCarA; },
+     [] {
+       playerCharacter();
+       occupiedVehicle(BenchPlayer);
+       setNeonColour(BenchCarA, Lime.red, Lime.green, Lime.blue);
+     }},
+    {"vehicle to vehicle",
+     [] {
+       inCarA(false);
+       benchWorld.occupied = BenchCarB;
+     },
+     [] { neonState.previousVehicle = BenchCarA; },
+     [] {
+       playerCharacter();
+       occupiedVehicle(BenchPlayer);
+       setNeonColour(BenchCarA, Lime.red, Lime.green, Lime.blue);
+       readNeonColour(BenchCarB, scratch);
+     }},
+};
+
+enum Kind { Frame, Floor };
+const char* const kindNames[] = {"frame", "floor"};
+
+bool allocated = false;  // a frame allocated: the run fails
+
+void runOne(const Situation& situation, Kind kind) {
+  situation.prepare();
+  if (kind == Frame) {
+    runFrame();
+  } else {
+    situation.floor();
+  }
+}
+
+void timeFrames(benchmark::State& state, const Situation* situation, Kind kind) {
+  situation->setup();
+  const long before = allocations.load(std::memory_order_relaxed);
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark idiom
+    runOne(*situation, kind);
+    benchmark::ClobberMemory();
+  }
+  if (allocations.load(std::memory_order_relaxed) != before) {
+    allocated = true;
+    state.SkipWithError("a frame allocated");
+  }
+}
+
+// Keeps each benchmark's median time per frame, in nanoseconds.
+class Collector : public benchmark::ConsoleReporter {
+ public:
+  std::map<std::string, double> medians;
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (run.aggregate_name == "median") {
+        medians[run.run_name.function_name] = run.GetAdjustedRealTime();
+      }
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+};
+
+std::string benchmarkName(const Situation& situation, Kind kind) {
+  return std::string(kindNames[kind]) + "/" + situation.name;
+}
+
+// Under callgrind: each situation and kind, counted alone, in its own dump.
+int countInstructions() {
+  for (const Situation& situation : situations) {
+    for (Kind kind : {Frame, Floor}) {
+      situation.setup();
+      for (int i = 0; i < 10; ++i) {  // warm: lazy binding and caches out of the count
+        runOne(situation, kind);
+      }
+      situation.setup();
+      // Named before the count: the client request keeps only the pointer.
+      const std::string name = benchmarkName(situation, kind);
+      CALLGRIND_ZERO_STATS;
+      for (int i = 0; i < CountedFrames; ++i) {
+        runOne(situation, kind);
+      }
+      CALLGRIND_DUMP_STATS_AT(name.c_str());
+    }
+  }
+  return 0;
+}
+
+// Runs this program under callgrind and reads the instructions per frame of
+// each dump. Empty when valgrind is missing or fails.
+std::map<std::string, double> instructionsPerFrame() {
+  std::map<std::string, double> result;
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("quillmere-callgrind-" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder);
+  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+  const std::string command =
+      "valgrind --tool=callgrind --callgrind-out-file=" + (folder / "out").string() + " '" + self +
+      "' --count-instructions >/dev/null 2>&1";
+  // Single-threaded here: std::system's lack of thread safety does not matter.
+  if (std::system(command.c_str()) == 0) {  // NOLINT(concurrency-mt-unsafe)
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      std::ifstream in(entry.path());
+      std::string name;
+      double total = -1;
+      for (std::string line; std::getline(in, line);) {
+        if (line.rfind("desc: Trigger: Client Request: ", 0) == 0) {
+          name = line.substr(std::strlen("desc: Trigger: Client Request: "));
+        } else if (line.rfind("totals: ", 0) == 0 || line.rfind("summary: ", 0) == 0) {
+          total = std::atof(line.substr(line.find(' ') + 1).c_str());
+        }
+      }
+      if (!name.empty() && total >= 0) {
+        result[name] = total / CountedFrames;
+      }
+    }
+  }
+  std::filesystem::remove_all(folder);
+  return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--count-instructions") == 0) {
+    return countInstructions();
+  }
+  bool withInstructions = true;
+  std::vector<char*> args;
+  for (int i = 0; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--no-instructions") == 0) {
+      withInstructions = false;
+    } else {
+      args.push_back(argv[i]);
+    }
+  }
+  int count = static_cast<int>(args.size());
+  benchmark::Initialize(&count, args.data());
+
+  for (const Situation& situation : situations) {
+    for (Kind kind : {Frame, Floor}) {
+      benchmark::RegisterBenchmark(benchmarkName(situation, kind).c_str(), timeFrames, &situation,
+                                   kind)
+          ->MinTime(0.1)
+          ->Repetitions(5)
+          ->ReportAggregatesOnly(true);
+    }
+  }
+  Collector collector;
+  benchmark::RunSpecifiedBenchmarks(&collector);
+  benchmark::Shutdown();
+
+  std::map<std::string, double> instructions;
+  if (withInstructions) {
+    instructions = instructionsPerFrame();
+    if (instructions.empty()) {
+      std::printf("valgrind's callgrind did not run: no instruction counts\n");
+    }
+  }
+
+  std::printf("\n%-22s %10s %10s %7s %12s %12s %6s\n", "situation", "frame ns", "floor ns", "ratio",
+              "frame instr", "floor instr", "own");
+  auto at = [](const std::map<std::string, double>& map, const std::string& key) {
+    const auto found = map.find(key);
+    return found == map.end() ? -1.0 : found->second;
+  };
+  for (const Situation& situation : situations) {
+    const double frameNs = at(collector.medians, benchmarkName(situation, Frame));
+    const double floorNs = at(collector.medians, benchmarkName(situation, Floor));
+    const double frameInstr = at(instructions, benchmarkName(situation, Frame));
+    const double floorInstr = at(instructions, benchmarkName(situation, Floor));
+    std::printf("%-22s %10.2f %10.2f %7.2f %12.0f %12.0f %6.0f\n", situation.name, frameNs, floorNs,
+                frameNs / floorNs, frameInstr, floorInstr, frameInstr - floorInstr);
+  }
+
+  const std::string common = "staying in, lit";
+  const double ratio = at(collector.medians, benchmarkName(situations[2], Frame)) /
+                       at(collector.medians, benchmarkName(situations[2], Floor));
+  const double own = at(instructions, benchmarkName(situations[2], Frame)) -
+                     at(instructions, benchmarkName(situations[2], Floor));
+  std::printf(
+      "\nThe common frame, %s (targets: ratio at most %.2f, own instructions at most %ld):\n",
+      common.c_str(), TargetRatio, TargetOwnInstructions);
+  std::printf("frame/floor ratio: %.2f\n", ratio);
+  if (withInstructions && !instructions.empty()) {
+    std::printf("own instructions per frame: %.0f\n", own);
+  }
+  if (allocated) {
+    std::printf("FAILED: a frame allocated\n");
+    return 1;
+  }
+  if (withInstructions && (instructions.empty() || own > TargetOwnInstructions)) {
+    std::printf("FAILED: own instructions per frame over %ld, or not counted\n",
+                TargetOwnInstructions);
+    return 1;
+  }
+  return 0;
+}
