@@ -1,17 +1,22 @@
 # make                 builds the player's package in dist/ and plays the default ride
-# make test            builds everything and runs every test
+# make test            lint, then builds everything and runs every test (CI runs this)
 # make ride RIDE=path  plays a ride script of your own (see tools/ride/default.ride)
+# make bench           time and instructions per frame against the floor
+# make fuzz            a long fuzzing run (FUZZ_SECONDS per target, default 300)
+# make property        a long run of the property test (PROPERTY_SEEDS, default 20000)
+# make lint            clang-format check and clang-tidy
 # All of them install the Debian packages they need first (apt-get, as root).
 
-BUILDS := native-gcc native-clang windows
+BUILDS := native-gcc native-clang native-asan native-tsan windows
 RIDE ?=
+FUZZ_SECONDS ?= 300
+PROPERTY_SEEDS ?= 20000
+FORMATTED := $(shell find host input neon standins tests bench tools -name '*.cpp' -o -name '*.h')
+TIDIED := host/entry.cpp $(wildcard input/*.cpp neon/*.cpp standins/native/*.cpp standins/world/*.cpp bench/*.cpp)
 
-.PHONY: all dist ride test packages clean
+.PHONY: all dist ride test lint bench fuzz property packages clean
 
 all: dist ride
-
-ride: dist
-	@tools/ride/play.sh $(RIDE)
 
 packages:
 	@tools/install-packages.sh
@@ -20,7 +25,10 @@ dist: packages
 	@cmake --preset windows --log-level=WARNING >/dev/null
 	@cmake --build --preset windows
 
-test: packages
+ride: dist
+	@tools/ride/play.sh $(RIDE)
+
+test: packages lint
 	@set -e; for build in $(BUILDS); do \
 	  cmake --preset $$build --log-level=WARNING >/dev/null; \
 	  cmake --build --preset $$build; \
@@ -29,6 +37,32 @@ test: packages
 	  echo "== tests: $$build"; \
 	  ctest --preset $$build; \
 	done
+
+lint: packages
+	@cmake --preset native-clang --log-level=WARNING >/dev/null
+	@clang-format --dry-run -Werror $(FORMATTED)
+	@out=$$(clang-tidy -p build/native-clang --quiet $(TIDIED) 2>&1); status=$$?; \
+	  echo "$$out" | grep -v 'warnings generated' || true; exit $$status
+	@echo "lint: format and clang-tidy clean"
+
+bench: packages
+	@cmake --preset native-gcc --log-level=WARNING >/dev/null
+	@cmake --build --preset native-gcc --target frame_bench
+	@build/native-gcc/bench/frame_bench
+
+fuzz: packages
+	@cmake --preset native-asan --log-level=WARNING >/dev/null
+	@cmake --build --preset native-asan --target profile_fuzzer settings_fuzzer
+	@set -e; for fuzzer in profile_fuzzer settings_fuzzer; do \
+	  mkdir -p build/native-asan/tests/fuzz/$$fuzzer-corpus; \
+	  build/native-asan/tests/fuzz/$$fuzzer -max_total_time=$(FUZZ_SECONDS) \
+	    -print_final_stats=1 build/native-asan/tests/fuzz/$$fuzzer-corpus; \
+	done
+
+property: packages
+	@cmake --preset native-gcc --log-level=WARNING >/dev/null
+	@cmake --build --preset native-gcc --target property_tests
+	@QUILLMERE_PROPERTY_SEEDS=$(PROPERTY_SEEDS) build/native-gcc/tests/property/property_tests
 
 clean:
 	rm -rf build dist
