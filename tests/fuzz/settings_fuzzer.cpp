@@ -15,12 +15,21 @@
 #include "input/hotkey_settings.h"
 #include "input/key_state.h"
 
+namespace {
+char folder[] = "/tmp/quillmere-fuzz-XXXXXX";
+
+void removeFolder() {
+  std::remove((std::string(folder) + "/Quillmere.ini").c_str());
+  rmdir(folder);
+}
+}  // namespace
+
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // The plugin reads .\Quillmere.ini: work in a folder of our own.
-  char pattern[] = "/tmp/quillmere-fuzz-XXXXXX";
-  if (mkdtemp(pattern) == nullptr || chdir(pattern) != 0) {
+  if (mkdtemp(folder) == nullptr || chdir(folder) != 0) {
     std::abort();
   }
+  std::atexit(removeFolder);
   return 0;
 }
 

@@ -10,11 +10,9 @@
 // 32-bit wrap, and script restarts. Seeds are fixed; QUILLMERE_PROPERTY_SEEDS
 // and QUILLMERE_PROPERTY_STEPS make a longer run.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -23,6 +21,7 @@
 #include "standins/native/standins.h"
 #include "tests/common/neon_colour.h"
 #include "tests/common/plugin_state.h"
+#include "tests/common/working_folder.h"
 
 namespace {
 
@@ -59,25 +58,12 @@ int index(GameHandle vehicle) { return vehicle - FirstVehicle; }
 
 class NeonProperty : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/quillmere-property-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
-    previous_ = std::filesystem::current_path();
-    std::filesystem::current_path(folder_);
-  }
-  void TearDown() override {
-    std::filesystem::current_path(previous_);
-    std::filesystem::remove_all(folder_);
-  }
-
-  // Plays one random ride; returns false (with a failure logged) at the
-  // first frame that breaks a property.
+  // Plays one random ride, stopping with a fatal failure at the first frame
+  // that breaks a property.
   void ride(std::uint32_t seed, int steps);
 
  private:
-  std::filesystem::path folder_;
-  std::filesystem::path previous_;
+  WorkingFolder folder_;  // where each ride writes its settings file
 };
 
 NeonColour randomColour(std::mt19937& random) {

@@ -1,12 +1,10 @@
-#include <unistd.h>
-
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "plugin_test.h"
 #include "standins/native/profile.h"
+#include "tests/common/working_folder.h"
 
 namespace {
 
@@ -14,25 +12,12 @@ namespace {
 // the plugin looks for its settings file.
 class HotkeySettingsTest : public PluginTest {
  protected:
-  void SetUp() override {
-    PluginTest::SetUp();
-    char pattern[] = "/tmp/quillmere-settings-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
-    previous_ = std::filesystem::current_path();
-    std::filesystem::current_path(folder_);
-  }
-  void TearDown() override {
-    std::filesystem::current_path(previous_);
-    std::filesystem::remove_all(folder_);
-  }
   static void writeSettings(const std::string& text) {
     std::ofstream("Quillmere.ini", std::ios::binary) << text;
   }
 
  private:
-  std::filesystem::path folder_;
-  std::filesystem::path previous_;
+  WorkingFolder folder_;
 };
 
 struct SettingsCase {

@@ -10,13 +10,17 @@ fi
 prefix=$1
 shift
 
-wine=""
-for candidate in /usr/lib/wine/wine64 wine64 wine; do
-  if command -v "$candidate" >/dev/null 2>&1; then
-    wine=$candidate
-    break
-  fi
-done
+# The first of the given commands that is installed, or nothing.
+first_installed() {
+  for candidate in "$@"; do
+    if command -v "$candidate" >/dev/null 2>&1; then
+      echo "$candidate"
+      return
+    fi
+  done
+}
+
+wine=$(first_installed /usr/lib/wine/wine64 wine64 wine)
 if [ -z "$wine" ]; then
   echo "error: Wine is not installed (make test installs Debian's wine64)" >&2
   exit 1
@@ -33,13 +37,7 @@ unset DISPLAY WAYLAND_DISPLAY
 # after a program ends and keep whatever output they inherited, so a reader of
 # the program's output (CTest) would wait for them to quit. Start them here,
 # detached from our output and kept for a while, unless they already run.
-wineserver=""
-for candidate in /usr/lib/wine/wineserver wineserver64 wineserver; do
-  if command -v "$candidate" >/dev/null 2>&1; then
-    wineserver=$candidate
-    break
-  fi
-done
+wineserver=$(first_installed /usr/lib/wine/wineserver wineserver64 wineserver)
 if [ -n "$wineserver" ] && "$wineserver" --persistent=30 </dev/null >/dev/null 2>&1; then
   # A new server: bring up the background processes under it, quietly.
   "$wine" wineboot </dev/null >/dev/null 2>&1 || true
