@@ -31,7 +31,7 @@ struct KeyEvent {
 // The input thread's queue. Invariant: queued - delivered events wait in
 // events[delivered % size ..], and queued - delivered <= KeyQueueSize.
 struct KeyQueue {
-  CRITICAL_SECTION lock;          // guards everything below but events' contents in flight
+  CRITICAL_SECTION lock;          // guards the fields below; events are copied out under it
   CONDITION_VARIABLE changed;     // signalled on every push and every delivery
   KeyEvent events[KeyQueueSize];  // ring buffer
   std::uint64_t queued;           // events ever queued

@@ -83,7 +83,7 @@ const std::map<std::string, std::uint32_t>& keyNames() {
 
 std::string keyName(std::uint32_t code) {
   for (const auto& [name, value] : keyNames()) {
-    if (value == code && name.size() > 0) {
+    if (value == code) {
       std::string upper = name;
       upper[0] = static_cast<char>(std::toupper(upper[0]));
       return upper + " (" + std::to_string(code) + ")";
