@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   make cmake ninja-build pkgconf
   g++ clang llvm
-  libgtest-dev googletest libinih-dev
+  libgtest-dev googletest
   wine64
   valgrind libbenchmark-dev libclang-rt-14-dev clang-format clang-tidy
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64

@@ -8,6 +8,7 @@ void resetStandins(std::uint32_t now) {
   std::memset(static_cast<void*>(&standinHost), 0, sizeof standinHost);
   standinClock.now.store(now, std::memory_order_relaxed);
   standinClock.calls.store(0, std::memory_order_relaxed);
+  standinProfile.calls.store(0, std::memory_order_relaxed);
 }
 
 static void record(RegistrationRecord entry) {

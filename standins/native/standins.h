@@ -20,6 +20,12 @@ struct StandinClock {
 };
 extern StandinClock standinClock;
 
+// The settings reader: GetPrivateProfileIntA counts its calls.
+struct StandinProfile {
+  std::atomic<std::uint32_t> calls;  // GetPrivateProfileIntA calls since the last reset
+};
+extern StandinProfile standinProfile;
+
 inline constexpr int StandinMaxRegistrations = 16;
 
 // The host's side: the world, and what the plugin asked of the host.
@@ -37,5 +43,6 @@ extern StandinHost standinHost;
 // Thrown by scriptWait at its limit, to end a never-returning script function.
 struct StandinScriptStopped {};
 
-// Clears the host's records and the world, and sets the clock to `now`.
+// Clears the host's records, the world and the call counts, and sets the
+// clock to `now`.
 void resetStandins(std::uint32_t now);

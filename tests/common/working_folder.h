@@ -1,21 +1,28 @@
 // A fresh, empty folder as the current directory for as long as the object
 // lives: the plugin looks for its settings file there. The folder and all in
-// it go when the object does, and the previous directory comes back.
+// it go when the object does, and the previous directory comes back. Built
+// for Linux and for Windows alike.
 #pragma once
-
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <random>
+#include <string>
 
 class WorkingFolder {
  public:
   WorkingFolder() : previous_(std::filesystem::current_path()) {
-    char pattern[] = "/tmp/quillmere-test-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
+    std::random_device entropy;
+    for (int attempt = 0; folder_.empty() && attempt < 100; ++attempt) {
+      const std::filesystem::path candidate =
+          std::filesystem::temp_directory_path() / ("quillmere-test-" + std::to_string(entropy()));
+      if (std::filesystem::create_directory(candidate)) {
+        folder_ = candidate;
+      }
+    }
+    if (folder_.empty()) {
       std::abort();
     }
-    folder_ = pattern;
     std::filesystem::current_path(folder_);
   }
   ~WorkingFolder() {
