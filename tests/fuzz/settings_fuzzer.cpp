@@ -17,18 +17,22 @@
 
 namespace {
 char folder[] = "/tmp/quillmere-fuzz-XXXXXX";
+std::string settingsPath;  // Quillmere.ini in that folder
+std::string startFolder;   // the current directory libFuzzer was started in
 
 void removeFolder() {
-  std::remove((std::string(folder) + "/Quillmere.ini").c_str());
+  std::remove(settingsPath.c_str());
   rmdir(folder);
 }
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  // The plugin reads .\Quillmere.ini: work in a folder of our own.
-  if (mkdtemp(folder) == nullptr || chdir(folder) != 0) {
+  char here[4096];
+  if (mkdtemp(folder) == nullptr || getcwd(here, sizeof here) == nullptr) {
     std::abort();
   }
+  settingsPath = std::string(folder) + "/Quillmere.ini";
+  startFolder = here;
   std::atexit(removeFolder);
   return 0;
 }
@@ -41,10 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::int32_t main = input.ConsumeIntegral<std::int32_t>();
   const bool windowsLineEnds = input.ConsumeBool();
   std::string noise = input.ConsumeRemainingBytesAsString();
-  // Noise may say anything but open a section or end the file early.
+  // Noise may say anything but open a section.
   std::string kept;
   for (char c : noise) {
-    if (c != '[' && c != '\0') {
+    if (c != '[') {
       kept += c;
     }
   }
@@ -56,14 +60,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (hasMain) {
     file += "quillmere=" + std::to_string(main) + end;
   }
-  FILE* out = std::fopen("Quillmere.ini", "wb");
+  FILE* out = std::fopen(settingsPath.c_str(), "wb");
   if (out == nullptr) {
     std::abort();
   }
   std::fwrite(file.data(), 1, file.size(), out);
   std::fclose(out);
 
+  // The plugin reads .\Quillmere.ini, so only the read itself runs in the
+  // folder: libFuzzer keeps its corpus and artifacts relative to where it
+  // was started.
+  if (chdir(folder) != 0) {
+    std::abort();
+  }
   loadHotkeySettings();
+  if (chdir(startFolder.c_str()) != 0) {
+    std::abort();
+  }
   const std::uint32_t wantMain = hasMain ? static_cast<std::uint32_t>(main) : DefaultMainKey;
   const std::uint32_t wantModifier =
       hasModifier ? static_cast<std::uint32_t>(modifier) : NoModifier;
