@@ -37,7 +37,6 @@ struct KeyQueue {
   std::uint64_t queued;           // events ever queued
   std::uint64_t delivered;        // events ever delivered to the handlers
   HANDLE thread;                  // the input thread, started with the first event
-  DWORD threadId;                 // its id
 };
 
 StandinHostState state;
@@ -129,10 +128,6 @@ void deliver(const KeyEvent& event) {
     if (handler != nullptr) {
       handler(event.key, event.repeats, event.scanCode, event.fourth, event.fifth, event.sixth,
               event.isUpNow);
-      ++state.keyEventsDelivered;
-      if (GetCurrentThreadId() != keys.threadId) {
-        ++state.keyEventsOffThread;
-      }
     }
   }
   LeaveCriticalSection(&handlerLock);
@@ -156,7 +151,7 @@ DWORD WINAPI inputThread(void*) {
 std::uint64_t post(const KeyEvent& event) {
   EnterCriticalSection(&keys.lock);
   if (keys.thread == nullptr) {
-    keys.thread = CreateThread(nullptr, 0, inputThread, nullptr, 0, &keys.threadId);
+    keys.thread = CreateThread(nullptr, 0, inputThread, nullptr, 0, nullptr);
   }
   while (keys.queued - keys.delivered == KeyQueueSize) {
     SleepConditionVariableCS(&keys.changed, &keys.lock, INFINITE);

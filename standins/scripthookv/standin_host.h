@@ -39,9 +39,7 @@ struct StandinHostState {
   int registrationCount;                                      // calls made (may exceed the log)
   std::uint32_t scriptWaitCalls;                              // scriptWait calls since the reset
   std::uint32_t lastWaitMilliseconds;                         // scriptWait's latest argument
-  std::uint32_t scriptStarts;        // script functions started (first run or restart)
-  std::uint32_t keyEventsDelivered;  // handler calls made
-  std::uint32_t keyEventsOffThread;  // handler calls made on a thread other than the input thread
+  std::uint32_t scriptStarts;  // script functions started (first run or restart)
 };
 
 // The host's state, for tests to set the world and read the records.

@@ -1,4 +1,7 @@
+#include <fstream>
+
 #include "plugin_test.h"
+#include "tests/common/working_folder.h"
 
 namespace {
 
@@ -87,6 +90,21 @@ TEST_F(ScriptLoopTest, TheFirstFrameInAVehicleIsGettingInEvenAfterAStartInIt) {
   EXPECT_EQ(callCount(), 3);
   EXPECT_EQ(neonState.savedColour, Teal);
   EXPECT_EQ(hotkeySettings.mainKey, DefaultMainKey) << "settings are read before the first frame";
+}
+
+TEST_F(ScriptLoopTest, SettingsAreReadOncePerStartOfTheScript) {
+  WorkingFolder folder;
+  std::ofstream("Quillmere.ini") << "[keys]\nquillmere=76\n";
+  standinHost.scriptWaitLimit = 50;
+  EXPECT_THROW(scriptEntry(), StandinScriptStopped);
+  EXPECT_EQ(standinProfile.calls.load(), 2u) << "both keys once, not on every frame";
+  EXPECT_EQ(hotkeySettings.mainKey, 76u);
+
+  std::ofstream("Quillmere.ini") << "[keys]\nquillmere=75\n";
+  standinHost.scriptWaitCalls = 0;
+  EXPECT_THROW(scriptEntry(), StandinScriptStopped);  // the host starts it again
+  EXPECT_EQ(standinProfile.calls.load(), 4u);
+  EXPECT_EQ(hotkeySettings.mainKey, 75u);
 }
 
 TEST_F(ScriptLoopTest, ARestartInTheSameVehicleIsStayingIn) {
