@@ -7,6 +7,10 @@
 // library made from scripthookv.def (which maps each of these C names onto the
 // host's MSVC-decorated name); the native build links a stand-in instead.
 //
+// QUILLMERE_IMPORT is set by the build: __declspec(dllimport) for the Windows
+// DLL, so that every call goes straight through the import address table
+// rather than through a jump thunk; empty for the native build.
+//
 // Threads: the host calls the script function on its script thread, once per
 // game frame between two scriptWait calls. It calls the keyboard handler on the
 // thread that owns the game window, concurrently with the script. The native
@@ -27,23 +31,23 @@ using KeyboardHandler = void (*)(std::uint32_t key, std::uint16_t repeats, std::
 extern "C" {
 
 // Runs `script` as a script of the module `module` (the DLL's HINSTANCE).
-void scriptRegister(void* module, ScriptFunction script);
+QUILLMERE_IMPORT void scriptRegister(void* module, ScriptFunction script);
 // Withdraws a script registered by scriptRegister; the host stops running it.
-void scriptUnregister(ScriptFunction script);
+QUILLMERE_IMPORT void scriptUnregister(ScriptFunction script);
 // Adds `handler` to the handlers called for every keyboard event.
-void keyboardHandlerRegister(KeyboardHandler handler);
+QUILLMERE_IMPORT void keyboardHandlerRegister(KeyboardHandler handler);
 // Removes `handler`; the host makes no further calls to it.
-void keyboardHandlerUnregister(KeyboardHandler handler);
+QUILLMERE_IMPORT void keyboardHandlerUnregister(KeyboardHandler handler);
 
 // Yields the script thread to the host. With 0 the host resumes the script on
 // its next pass, once per game frame. Milliseconds otherwise.
-void scriptWait(std::uint32_t milliseconds);
+QUILLMERE_IMPORT void scriptWait(std::uint32_t milliseconds);
 
 // A native call is nativeInit(hash), one nativePush64 per argument (first
 // argument first), then nativeCall. nativeCall returns a pointer to the
 // host's 64-bit result slot, valid until the next host call: read it at once.
-void nativeInit(std::uint64_t hash);
-void nativePush64(std::uint64_t value);
-std::uint64_t* nativeCall();
+QUILLMERE_IMPORT void nativeInit(std::uint64_t hash);
+QUILLMERE_IMPORT void nativePush64(std::uint64_t value);
+QUILLMERE_IMPORT std::uint64_t* nativeCall();
 
 }  // extern "C"

@@ -2,7 +2,7 @@
 
 #include "host/platform.h"
 
-HotkeySettings hotkeySettings;
+constinit HotkeySettings hotkeySettings = {};
 
 void loadHotkeySettings() {
   hotkeySettings.modifierKey = GetPrivateProfileIntA(

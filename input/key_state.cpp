@@ -2,7 +2,7 @@
 
 #include "host/platform.h"
 
-KeyState keyStateTable[KeyTableSize];
+constinit KeyState keyStateTable[KeyTableSize];
 
 void handleKeyEvent(std::uint32_t key, std::uint16_t /*repeats*/, std::uint8_t /*scanCode*/,
                     std::int32_t /*fourthArgument*/, std::int32_t fifthArgument,

@@ -5,7 +5,7 @@
 #include "input/key_state.h"
 #include "neon/script_loop.h"
 
-std::uint32_t lastSwitchTick = 0;
+constinit std::uint32_t lastSwitchTick = 0;
 
 // Out of line and cold: a switch comes a few times a ride, while the test
 // before it runs on every frame in a vehicle and should stay lean.

@@ -3,7 +3,7 @@
 #include "input/hotkey_settings.h"
 #include "neon/neon_switch.h"
 
-NeonState neonState = {0, 0, {0, 0, 0}, true};
+constinit NeonState neonState = {0, 0, {0, 0, 0}, true};
 
 void scriptEntry() {
   loadHotkeySettings();
