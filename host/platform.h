@@ -1,9 +1,10 @@
 // The two Windows calls the plugin makes, declared with their binary types.
 //
 // The Windows build imports them from KERNEL32 (QUILLMERE_IMPORT: see
-// host/host.h) and calls them through the import address table; the native build links
-// stand-ins (a clock the test sets, an INI reader). No Windows header is
-// included anywhere in the plugin, so these declarations are the only ones.
+// host/host.h) and calls them through the import address table; the native
+// build links stand-ins (a clock the test sets, an INI reader). No Windows
+// header is included anywhere in the plugin, so these declarations are the
+// only ones.
 #pragma once
 
 #include <cstdint>
@@ -31,7 +32,8 @@ QUILLMERE_IMPORT std::uint32_t GetTickCount();
 // `fileName` is resolved against the process's current directory. A value of
 // decimal digits with an optional leading minus sign reads as that integer
 // held in 32 bits, so "-1" reads as 0xFFFFFFFF.
-QUILLMERE_IMPORT std::uint32_t GetPrivateProfileIntA(const char* section, const char* key, std::int32_t defaultValue,
-                                    const char* fileName);
+QUILLMERE_IMPORT std::uint32_t GetPrivateProfileIntA(const char* section, const char* key,
+                                                     std::int32_t defaultValue,
+                                                     const char* fileName);
 
 }  // extern "C"
