@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  make cmake ninja-build pkgconf
+  make cmake ninja-build pkgconf zip
   g++ clang llvm
   libgtest-dev googletest
   wine64
