@@ -1,7 +1,7 @@
 # make                 builds the player's package in dist/ and plays the default ride
 # make test            lint, then builds everything and runs every test (CI runs this)
 # make ride RIDE=path  plays a ride script of your own (see tools/ride/default.ride)
-# make bench           time and instructions per frame against the floor
+# make bench           cost per frame against the floor: native build, then the shipped DLL
 # make fuzz            a long fuzzing run (FUZZ_SECONDS per target, default 300)
 # make property        a long run of the property test (PROPERTY_SEEDS, default 20000)
 # make lint            clang-format check and clang-tidy
@@ -45,10 +45,15 @@ lint: packages
 	  echo "$$out" | grep -v 'warnings generated' || true; exit $$status
 	@echo "lint: format and clang-tidy clean"
 
-bench: packages
+# The native build per situation (times and instructions), then the shipped
+# DLL under Wine (the common frame against its floor).
+bench: dist
 	@cmake --preset native-gcc --log-level=WARNING >/dev/null
 	@cmake --build --preset native-gcc --target frame_bench
 	@build/native-gcc/bench/frame_bench
+	@cmake --build --preset windows --target shipped_dll_bench
+	@tools/wine/run.sh $(CURDIR)/build/windows/wineprefix build/windows/bin/shipped_dll_bench.exe \
+	  Z:$(CURDIR)/dist/Quillmere.asi
 
 # The same CTest entries that make test runs for 5 s each, run for longer
 # with a fresh seed; corpora and crash artifacts stay in build/native-asan.

@@ -8,6 +8,7 @@
 // Exit status: 0 when there was no allocation and the own instructions per
 // staying-in-lit frame are within target; 1 otherwise.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 #include <valgrind/callgrind.h>
 
 #include <atomic>
@@ -176,6 +177,18 @@ void timeFrames(benchmark::State& state, const Situation* situation, Kind kind) 
 // Keeps each benchmark's median time per frame, in nanoseconds.
 class Collector : public benchmark::ConsoleReporter {
  public:
+  // Colours only on a terminal: a file or a pipe gets plain text.
+  explicit Collector(bool colour)
+      : ConsoleReporter(colour ? OO_Defaults : static_cast<OutputOptions>(OO_Tabular)) {}
+  // The library's own header warns that it "was built as DEBUG": Debian's
+  // build keeps its assertions. Said here in one line instead.
+  bool ReportContext(const Context& context) override {
+    std::fprintf(stderr,
+                 "%d CPUs at %.0f MHz. Google Benchmark is Debian's build, assertions on: they "
+                 "run outside the timed frames.\n",
+                 context.cpu_info.num_cpus, context.cpu_info.cycles_per_second / 1e6);
+    return true;
+  }
   std::map<std::string, double> medians;
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
@@ -277,7 +290,7 @@ int main(int argc, char** argv) {
       }
     }
   }
-  Collector collector;
+  Collector collector(isatty(fileno(stdout)) != 0);
   benchmark::RunSpecifiedBenchmarks(&collector);
   benchmark::Shutdown();
 

@@ -57,6 +57,9 @@ HMODULE plugin;
 std::atomic<std::uint32_t> testClock;
 
 void record(RegistrationRecord entry) {
+  if (state.natives.lean) {
+    return;
+  }
   if (state.registrationCount < StandinMaxRegistrations) {
     state.registrations[state.registrationCount] = entry;
   }
@@ -326,6 +329,8 @@ STANDIN_API void standinWaitForKeys() {
   LeaveCriticalSection(&keys.lock);
   waitUntilDelivered(queued);
 }
+
+STANDIN_API void standinSetLean(int lean) { state.natives.lean = lean != 0; }
 
 STANDIN_API void standinSetClock(std::uint32_t now) {
   testClock.store(now, std::memory_order_relaxed);

@@ -78,6 +78,11 @@ STANDIN_API void standinPostKey(std::uint32_t key, std::uint16_t repeats, std::u
 // Returns once every queued event has been delivered.
 STANDIN_API void standinWaitForKeys();
 
+// With `lean` non-zero the host records nothing, neither registrations nor
+// native calls, and does the least a real host must: keep each call's hash
+// and arguments and answer it. For timing the shipped plugin.
+STANDIN_API void standinSetLean(int lean);
+
 // The test clock that a plugin loaded with testClock reads as GetTickCount.
 STANDIN_API void standinSetClock(std::uint32_t now);
 STANDIN_API std::uint32_t standinClock();

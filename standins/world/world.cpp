@@ -22,8 +22,11 @@ StandinVehicle* addVehicle(StandinWorld& world, GameHandle handle, NeonColour ne
 }
 
 void beginNativeCall(NativeCallLog& natives, std::uint64_t hash) {
-  natives.pending = {};
+  if (!natives.lean) {
+    natives.pending = {};
+  }
   natives.pending.hash = hash;
+  natives.pending.argCount = 0;
 }
 
 void pushNativeArgument(NativeCallLog& natives, std::uint64_t value) {
@@ -71,10 +74,12 @@ std::uint32_t answer(StandinWorld& world, const NativeCallRecord& call) {
 
 std::uint64_t* finishNativeCall(NativeCallLog& natives, StandinWorld& world) {
   const NativeCallRecord& call = natives.pending;
-  if (natives.count < NativeLogSize) {
-    natives.log[natives.count] = call;
+  if (!natives.lean) {
+    if (natives.count < NativeLogSize) {
+      natives.log[natives.count] = call;
+    }
+    ++natives.count;
   }
-  ++natives.count;
   natives.resultSlot =
       (static_cast<std::uint64_t>(world.resultUpperBits) << 32) | answer(world, call);
   return &natives.resultSlot;

@@ -40,6 +40,7 @@ inline constexpr int NativeLogSize = 4096;
 // Native calls in progress and made. Invariant: log[0..min(count, NativeLogSize))
 // are the calls since the last clear, oldest first.
 struct NativeCallLog {
+  bool lean;                            // answer only: keep the hash and arguments, log nothing
   NativeCallRecord pending;             // the call between nativeInit and nativeCall
   std::uint64_t resultSlot;             // what nativeCall hands back a pointer to
   NativeCallRecord log[NativeLogSize];  // the calls made
