@@ -12,7 +12,7 @@ RIDE ?=
 FUZZ_SECONDS ?= 300
 PROPERTY_SEEDS ?= 20000
 FORMATTED := $(shell find host input neon standins tests bench tools -name '*.cpp' -o -name '*.h')
-TIDIED := host/entry.cpp $(wildcard input/*.cpp neon/*.cpp standins/native/*.cpp standins/world/*.cpp bench/*.cpp)
+TIDIED := host/entry.cpp $(wildcard input/*.cpp neon/*.cpp standins/native/*.cpp standins/world/*.cpp) bench/frame_bench.cpp bench/bench_host.cpp
 
 .PHONY: all dist ride test lint bench fuzz property packages clean
 
