@@ -29,7 +29,7 @@ ride: dist
 	@tools/ride/play.sh $(RIDE)
 
 test: packages lint
-	@set -e; for build in $(BUILDS); do \
+	@set -e; for build in $(BUILDS) windows-debug; do \
 	  cmake --preset $$build --log-level=WARNING >/dev/null; \
 	  cmake --build --preset $$build; \
 	done
