@@ -2,6 +2,8 @@
 # Plays a ride script against dist/Quillmere.asi under Wine.
 # Usage: play.sh [RIDE]   (default: the default ride beside this script)
 # Colour swatches are drawn when the output is a terminal and NO_COLOR is unset.
+# A ride that cannot be played gets one line, "file:line: what is wrong", and
+# exit status 2.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -9,10 +11,21 @@ build=${QUILLMERE_BUILD:-$root/build/windows}
 dist=${QUILLMERE_DIST:-$root/dist}
 ride=${1:-$here/default.ride}
 
+# Refused before Wine sees them: anything but a regular file (a folder, a
+# pipe, a device), and the names Windows keeps for its devices, whatever the
+# folder or extension (aux.ride would open the AUX device and hang).
 if [ ! -f "$ride" ]; then
-  echo "error: no ride script at $ride" >&2
+  echo "$ride:1: not a ride script: no regular file of that name" >&2
   exit 2
 fi
+stem=$(basename "$ride")
+stem=${stem%%.*}
+case "${stem^^}" in
+  CON | PRN | AUX | NUL | COM[1-9] | LPT[1-9] | CONIN\$ | CONOUT\$)
+    echo "$ride:1: '$stem' is a Windows device name, which Windows would open instead of the file: rename the ride" >&2
+    exit 2
+    ;;
+esac
 for needed in "$build/bin/ride.exe" "$dist/Quillmere.asi"; do
   if [ ! -f "$needed" ]; then
     echo "error: $needed is missing; run make first" >&2

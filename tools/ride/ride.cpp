@@ -8,8 +8,8 @@
 //   RIDE     the ride script; see default.ride for the steps it knows
 //   --swatches  draws each colour as a 24-bit colour swatch too
 //
-// A script with an error stops before anything is played, with the file, the
-// line and what is wrong, and exit status 2.
+// A script with an error stops before anything is played, with one line on
+// standard error, "file:line: what is wrong", and exit status 2.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -19,7 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <map>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -33,6 +33,8 @@ constexpr std::uint32_t FrameMs = 16;           // about 60 frames a second
 constexpr std::uint32_t StartTick = 5'000'000;  // an ordinary tick, far from the wrap
 constexpr GameHandle PlayerCharacter = 0x100;
 constexpr GameHandle VehicleHandleBase = 0x1000;  // vehicle N is handle base + N
+constexpr std::uint32_t HighestKeyCode = 254;     // the key table's last entry
+constexpr std::size_t QuotedMax = 40;             // characters of offending text shown
 
 enum class Kind {
   Note,
@@ -61,35 +63,23 @@ struct ScriptError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-const std::map<std::string, std::uint32_t>& keyNames() {
-  static const std::map<std::string, std::uint32_t> names = [] {
-    std::map<std::string, std::uint32_t> n = {{"shift", 16},   {"ctrl", 17},    {"alt", 18},
-                                              {"space", 32},   {"enter", 13},   {"tab", 9},
-                                              {"lshift", 160}, {"rshift", 161}, {"lctrl", 162},
-                                              {"rctrl", 163},  {"lalt", 164},   {"ralt", 165}};
-    for (char c = 'a'; c <= 'z'; ++c) {
-      n[std::string(1, c)] = static_cast<std::uint32_t>(std::toupper(c));
-    }
-    for (char c = '0'; c <= '9'; ++c) {
-      n[std::string(1, c)] = static_cast<std::uint32_t>(c);
-    }
-    for (int f = 1; f <= 12; ++f) {
-      n["f" + std::to_string(f)] = static_cast<std::uint32_t>(111 + f);
-    }
-    return n;
-  }();
-  return names;
-}
+// --- Reading the script.
 
-std::string keyName(std::uint32_t code) {
-  for (const auto& [name, value] : keyNames()) {
-    if (value == code) {
-      std::string upper = name;
-      upper[0] = static_cast<char>(std::toupper(upper[0]));
-      return upper + " (" + std::to_string(code) + ")";
+// `text` for an error message: quoted, cut to a few dozen characters, with
+// every byte that does not print escaped.
+std::string quoted(const std::string& text) {
+  std::string out = "'";
+  for (std::size_t i = 0; i < text.size() && i < QuotedMax; ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c < 0x7F && c != '\\') {
+      out += static_cast<char>(c);
+    } else {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+      out += escaped;
     }
   }
-  return "key " + std::to_string(code);
+  return out + (text.size() > QuotedMax ? "'..." : "'");
 }
 
 std::string lower(std::string text) {
@@ -101,9 +91,6 @@ std::string lower(std::string text) {
 
 // A whole decimal number in [low, high], or an error naming `what`.
 long long number(const std::string& word, long long low, long long high, const std::string& what) {
-  if (word.empty()) {
-    throw ScriptError("missing " + what);
-  }
   std::size_t used = 0;
   long long value = 0;
   try {
@@ -111,22 +98,66 @@ long long number(const std::string& word, long long low, long long high, const s
   } catch (const std::exception&) {
     used = 0;
   }
-  if (used != word.size() || value < low || value > high) {
+  if (word.empty() || used != word.size() || !std::isdigit(static_cast<unsigned char>(word[0])) ||
+      value < low || value > high) {
     throw ScriptError(what + " must be a whole number from " + std::to_string(low) + " to " +
-                      std::to_string(high) + ", not '" + word + "'");
+                      std::to_string(high) + ", not " + quoted(word));
   }
   return value;
 }
 
+struct KeyName {
+  const char* name;
+  std::uint32_t code;
+};
+
+constexpr KeyName NamedKeys[] = {{"Tab", 9},     {"Enter", 13},  {"Shift", 16},   {"Ctrl", 17},
+                                 {"Alt", 18},    {"Space", 32},  {"LShift", 160}, {"RShift", 161},
+                                 {"LCtrl", 162}, {"RCtrl", 163}, {"LAlt", 164},   {"RAlt", 165}};
+constexpr const char* KeyCodePrefix = "code:";
+
+// A key as the script names it: a letter, a digit, F1 to F12, a name from
+// NamedKeys, or "code:N" for any code from 0 to 254. A bare number is refused:
+// "7" would be both the 7 key and code 7.
 std::uint32_t keyCode(const std::string& word) {
-  const auto named = keyNames().find(lower(word));
-  if (named != keyNames().end()) {
-    return named->second;
+  const std::string key = lower(word);
+  if (key.size() == 1 && std::isalnum(static_cast<unsigned char>(key[0]))) {
+    return static_cast<std::uint32_t>(std::toupper(static_cast<unsigned char>(key[0])));
   }
-  if (word.empty() || !std::isdigit(static_cast<unsigned char>(word[0]))) {
-    throw ScriptError("'" + word + "' is neither a key name (A, N, Ctrl, F1, ...) nor a key code");
+  if (key.size() >= 2 && key[0] == 'f' &&
+      key.find_first_not_of("0123456789", 1) == std::string::npos && key.size() <= 3) {
+    const int f = std::atoi(key.c_str() + 1);
+    if (f >= 1 && f <= 12) {
+      return static_cast<std::uint32_t>(111 + f);
+    }
   }
-  return static_cast<std::uint32_t>(number(word, 0, 0xFFFFFFFFLL, "a key code"));
+  for (const KeyName& named : NamedKeys) {
+    if (key == lower(named.name)) {
+      return named.code;
+    }
+  }
+  if (key.rfind(KeyCodePrefix, 0) == 0) {
+    return static_cast<std::uint32_t>(
+        number(word.substr(std::strlen(KeyCodePrefix)), 0, HighestKeyCode, "a key code"));
+  }
+  throw ScriptError(quoted(word) +
+                    " is not a key: a letter, a digit, F1-F12, Shift, Ctrl, Alt, ..., or a key "
+                    "code as code:78");
+}
+
+std::string keyName(std::uint32_t code) {
+  if ((code >= 'A' && code <= 'Z') || (code >= '0' && code <= '9')) {
+    return std::string(1, static_cast<char>(code)) + " (" + std::to_string(code) + ")";
+  }
+  if (code >= 112 && code <= 123) {
+    return "F" + std::to_string(code - 111) + " (" + std::to_string(code) + ")";
+  }
+  for (const KeyName& named : NamedKeys) {
+    if (named.code == code) {
+      return std::string(named.name) + " (" + std::to_string(code) + ")";
+    }
+  }
+  return "key " + std::to_string(code);
 }
 
 NeonColour colour(const std::string& word) {
@@ -136,13 +167,14 @@ NeonColour colour(const std::string& word) {
     parts.push_back(part);
   }
   if (parts.size() != 3) {
-    throw ScriptError("a colour is R,G,B (three numbers from 0 to 255), not '" + word + "'");
+    throw ScriptError("a colour is R,G,B (three numbers from 0 to 255), not " + quoted(word));
   }
   return {static_cast<std::int32_t>(number(parts[0], 0, 255, "red")),
           static_cast<std::int32_t>(number(parts[1], 0, 255, "green")),
           static_cast<std::int32_t>(number(parts[2], 0, 255, "blue"))};
 }
 
+// A Unix path as Wine names it (the Unix root is drive Z:); others as they are.
 std::string toWindowsPath(const std::string& path) {
   if (path.empty() || path[0] != '/') {
     return path;
@@ -161,106 +193,187 @@ std::string folderOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-// Reads and checks the whole script before anything is played.
-std::vector<Step> parse(const std::string& fileName, std::istream& in) {
-  std::vector<Step> steps;
-  int line = 0;
-  int occupied = 0;  // the vehicle the player sits in as the script goes, to catch impossible moves
-  for (std::string text; std::getline(in, text);) {
-    ++line;
-    if (!text.empty() && text.back() == '\r') {
-      text.pop_back();
+// One line of the script, split: the verb (as written, and in lower case),
+// its arguments, and the text after the verb as written.
+struct Line {
+  std::string written;  // the verb as written
+  std::string verb;
+  std::vector<std::string> args;
+  std::string rest;
+};
+
+// What parsing keeps from line to line, to refuse impossible moves.
+struct ParseState {
+  std::string folder;                          // the script's folder, for relative paths
+  int occupied = 0;                            // the vehicle the player sits in, 0 on foot
+  bool coloured[StandinMaxVehicles + 1] = {};  // vehicles that have appeared with a colour
+};
+
+void arity(const Line& line, std::size_t least, std::size_t most, const char* usage) {
+  if (line.args.size() < least || line.args.size() > most) {
+    throw ScriptError(std::string("usage: ") + usage);
+  }
+}
+
+Step parseNote(const Line& line, ParseState&) { return {Kind::Note, 0, line.rest}; }
+
+// The settings the plugin reads: each key in any letter case, each value as
+// written, whatever it is (the plugin reads any text; see Quillmere.ini).
+Step parseSettings(const Line& line, ParseState&) {
+  arity(line, 0, 2, "settings [quillmere_modifier=VALUE] [quillmere=VALUE]");
+  Step step{Kind::Settings, 0, "[keys]\r\n"};
+  for (const std::string& arg : line.args) {
+    const std::size_t equals = arg.find('=');
+    const std::string key = lower(arg.substr(0, equals));
+    if (equals == std::string::npos || (key != "quillmere" && key != "quillmere_modifier")) {
+      throw ScriptError("settings take quillmere=VALUE and quillmere_modifier=VALUE, not " +
+                        quoted(arg));
     }
-    const std::string content = text.substr(0, text.find('#'));
-    std::istringstream words(content);
-    std::string verb;
-    if (!(words >> verb)) {
+    step.text += arg + "\r\n";
+  }
+  return step;
+}
+
+Step parseSettingsFile(const Line& line, ParseState& state) {
+  arity(line, 1, 1, "settings-file PATH");
+  const std::string& path = line.args[0];
+  const bool absolute = path[0] == '/' || (path.size() > 1 && path[1] == ':');
+  Step step{Kind::SettingsFile, 0, absolute ? path : state.folder + path};
+  if (!std::ifstream(toWindowsPath(step.text))) {
+    throw ScriptError("cannot read the settings file " + quoted(step.text));
+  }
+  return step;
+}
+
+Step parseBoarding(const Line& line, ParseState& state) {
+  const bool getIn = line.verb == "get-in";
+  arity(line, 1, 2, getIn ? "get-in VEHICLE [R,G,B]" : "move-into VEHICLE [R,G,B]");
+  Step step{getIn ? Kind::GetIn : Kind::MoveInto, 0, {}};
+  step.vehicle = static_cast<int>(number(line.args[0], 1, StandinMaxVehicles, "a vehicle number"));
+  if (line.args.size() == 2) {
+    step.hasColour = true;
+    step.colour = colour(line.args[1]);
+  } else if (!state.coloured[step.vehicle]) {
+    throw ScriptError("vehicle " + std::to_string(step.vehicle) +
+                      " is new: give its neon colour as R,G,B");
+  }
+  if (getIn && state.occupied != 0) {
+    throw ScriptError("the player already sits in vehicle " + std::to_string(state.occupied) +
+                      ": get-out first, or move-into");
+  }
+  if (!getIn && state.occupied == 0) {
+    throw ScriptError("the player is on foot: get-in first");
+  }
+  if (state.occupied == step.vehicle) {
+    throw ScriptError("the player already sits in vehicle " + std::to_string(state.occupied));
+  }
+  state.coloured[step.vehicle] = true;
+  state.occupied = step.vehicle;
+  return step;
+}
+
+Step parseGetOut(const Line& line, ParseState& state) {
+  arity(line, 0, 0, "get-out");
+  if (state.occupied == 0) {
+    throw ScriptError("the player is on foot already");
+  }
+  state.occupied = 0;
+  return {Kind::GetOut, 0, {}};
+}
+
+Step parseKey(const Line& line, ParseState&) {
+  const bool down = line.verb == "key-down";
+  arity(line, 1, 1, down ? "key-down KEY" : "key-up KEY");
+  Step step{down ? Kind::KeyDown : Kind::KeyUp, 0, {}};
+  step.value = keyCode(line.args[0]);
+  return step;
+}
+
+Step parseWait(const Line& line, ParseState&) {
+  arity(line, 1, 1, "wait MILLISECONDS");
+  Step step{Kind::Wait, 0, {}};
+  step.value = static_cast<std::uint32_t>(number(line.args[0], 1, 3'600'000, "a wait"));
+  return step;
+}
+
+Step parseRestart(const Line& line, ParseState&) {
+  arity(line, 0, 0, "restart");
+  return {Kind::Restart, 0, {}};
+}
+
+struct Verb {
+  const char* name;
+  Step (*parse)(const Line&, ParseState&);
+};
+
+constexpr Verb Verbs[] = {
+    {"note", parseNote},       {"settings", parseSettings},  {"settings-file", parseSettingsFile},
+    {"get-in", parseBoarding}, {"move-into", parseBoarding}, {"get-out", parseGetOut},
+    {"key-down", parseKey},    {"key-up", parseKey},         {"wait", parseWait},
+    {"restart", parseRestart}};
+
+Line split(const std::string& text) {
+  Line line;
+  const std::string content = text.substr(0, text.find('#'));
+  std::istringstream words(content);
+  words >> line.written;
+  line.verb = lower(line.written);
+  for (std::string word; words >> word;) {
+    line.args.push_back(word);
+  }
+  const std::size_t verbEnd = content.find_first_of(" \t", content.find_first_not_of(" \t"));
+  if (verbEnd != std::string::npos) {
+    line.rest = content.substr(content.find_first_not_of(" \t", verbEnd) == std::string::npos
+                                   ? content.size()
+                                   : content.find_first_not_of(" \t", verbEnd));
+    line.rest.erase(line.rest.find_last_not_of(" \t") + 1);
+  }
+  return line;
+}
+
+Step parseLine(const std::string& text, ParseState& state) {
+  const Line line = split(text);
+  for (const Verb& verb : Verbs) {
+    if (line.verb == verb.name) {
+      return verb.parse(line, state);
+    }
+  }
+  std::string known;
+  for (const Verb& verb : Verbs) {
+    known += (known.empty() ? "" : ", ") + std::string(verb.name);
+  }
+  throw ScriptError("unknown step " + quoted(line.written) + " (known: " + known + ")");
+}
+
+// Reads and checks the whole script before anything is played. The bytes are
+// taken as they are (binary: a Ctrl-Z is a byte like any other), a UTF-8
+// byte-order mark is skipped, and lines end in LF or CRLF.
+std::vector<Step> parse(const std::string& fileName, const std::string& bytes) {
+  std::string text = bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? bytes.substr(3) : bytes;
+  std::vector<Step> steps;
+  ParseState state;
+  state.folder = folderOf(fileName);
+  std::istringstream in(text);
+  int number = 0;
+  for (std::string line; std::getline(in, line);) {
+    ++number;
+    if (!line.empty() && line.back() == '\r') {
+      line.pop_back();
+    }
+    if (split(line).verb.empty()) {
       continue;
     }
-    std::vector<std::string> args;
-    for (std::string word; words >> word;) {
-      args.push_back(word);
-    }
-    auto arity = [&](std::size_t least, std::size_t most, const char* usage) {
-      if (args.size() < least || args.size() > most) {
-        throw ScriptError(std::string("usage: ") + usage);
-      }
-    };
     try {
-      Step step{Kind::Note, line, {}};
-      verb = lower(verb);
-      if (verb == "note") {
-        step.kind = Kind::Note;
-        step.text = content.substr(content.find("note") + 4);
-        step.text.erase(0, step.text.find_first_not_of(" \t"));
-      } else if (verb == "settings") {
-        arity(0, 2, "settings [quillmere_modifier=N] [quillmere=N]");
-        step.kind = Kind::Settings;
-        step.text = "[keys]\r\n";
-        for (const std::string& arg : args) {
-          const std::size_t equals = arg.find('=');
-          const std::string key = arg.substr(0, equals);
-          if (equals == std::string::npos || (key != "quillmere" && key != "quillmere_modifier")) {
-            throw ScriptError("settings take quillmere=N and quillmere_modifier=N, not '" + arg +
-                              "'");
-          }
-          step.text += arg + "\r\n";
-        }
-      } else if (verb == "settings-file") {
-        arity(1, 1, "settings-file PATH");
-        step.kind = Kind::SettingsFile;
-        step.text = args[0][0] == '/' || (args[0].size() > 1 && args[0][1] == ':')
-                        ? args[0]
-                        : folderOf(fileName) + args[0];
-        if (!std::ifstream(toWindowsPath(step.text))) {
-          throw ScriptError("cannot read settings file '" + step.text + "'");
-        }
-      } else if (verb == "get-in" || verb == "move-into") {
-        arity(1, 2, verb == "get-in" ? "get-in VEHICLE [R,G,B]" : "move-into VEHICLE [R,G,B]");
-        step.kind = verb == "get-in" ? Kind::GetIn : Kind::MoveInto;
-        step.vehicle = static_cast<int>(number(args[0], 1, StandinMaxVehicles, "a vehicle number"));
-        if (args.size() == 2) {
-          step.hasColour = true;
-          step.colour = colour(args[1]);
-        }
-        if (step.kind == Kind::GetIn && occupied != 0) {
-          throw ScriptError("the player already sits in vehicle " + std::to_string(occupied) +
-                            ": get-out first, or move-into");
-        }
-        if (step.kind == Kind::MoveInto && occupied == 0) {
-          throw ScriptError("the player is on foot: get-in first");
-        }
-        if (step.kind == Kind::MoveInto && occupied == step.vehicle) {
-          throw ScriptError("the player already sits in vehicle " + std::to_string(occupied));
-        }
-        occupied = step.vehicle;
-      } else if (verb == "get-out") {
-        arity(0, 0, "get-out");
-        if (occupied == 0) {
-          throw ScriptError("the player is on foot already");
-        }
-        step.kind = Kind::GetOut;
-        occupied = 0;
-      } else if (verb == "key-down" || verb == "key-up") {
-        arity(1, 1, verb == "key-down" ? "key-down KEY" : "key-up KEY");
-        step.kind = verb == "key-down" ? Kind::KeyDown : Kind::KeyUp;
-        step.value = keyCode(args[0]);
-      } else if (verb == "wait") {
-        arity(1, 1, "wait MILLISECONDS");
-        step.kind = Kind::Wait;
-        step.value = static_cast<std::uint32_t>(number(args[0], 1, 3'600'000, "a wait"));
-      } else if (verb == "restart") {
-        arity(0, 0, "restart");
-        step.kind = Kind::Restart;
-      } else {
-        throw ScriptError("unknown step '" + verb +
-                          "' (known: note, settings, settings-file, get-in, move-into, get-out, "
-                          "key-down, key-up, wait, restart)");
-      }
+      Step step = parseLine(line, state);
+      step.line = number;
       steps.push_back(step);
     } catch (const ScriptError& error) {
-      throw ScriptError(fileName + ":" + std::to_string(line) + ": " + error.what());
+      throw ScriptError(fileName + ":" + std::to_string(number) + ": " + error.what());
     }
+  }
+  if (steps.empty()) {
+    throw ScriptError(fileName + ":" + std::to_string(number == 0 ? 1 : number) +
+                      ": nothing to play (no steps, only blank lines and comments)");
   }
   return steps;
 }
@@ -271,15 +384,18 @@ struct Ride {
   bool swatches;                              // draw colour swatches
   std::uint32_t elapsed = 0;                  // ms since the ride began
   bool created[StandinMaxVehicles + 1] = {};  // vehicles that exist, by number
+  GameHandle previous = 0;                    // where the player sat at the last frame
 };
 
 GameHandle handleOf(int vehicle) { return VehicleHandleBase + vehicle; }
+int numberOf(GameHandle handle) { return handle - VehicleHandleBase; }
+StandinWorld& world() { return standinState()->world; }
 
-std::string describe(const Ride& player, const NeonColour& c) {
+std::string describe(const Ride& ride, const NeonColour& c) {
   char text[64];
   std::snprintf(text, sizeof text, "%3d,%3d,%3d", c.red, c.green, c.blue);
   std::string out = text;
-  if (player.swatches) {
+  if (ride.swatches) {
     char swatch[64];
     std::snprintf(swatch, sizeof swatch, " \x1b[48;2;%d;%d;%dm    \x1b[0m", c.red, c.green, c.blue);
     out += swatch;
@@ -287,42 +403,42 @@ std::string describe(const Ride& player, const NeonColour& c) {
   return out;
 }
 
-std::string vehicles(const Ride& player) {
+std::string vehicles(const Ride& ride) {
   std::string out;
-  StandinWorld& world = standinState()->world;
   for (int n = 1; n <= StandinMaxVehicles; ++n) {
-    if (player.created[n]) {
+    if (ride.created[n]) {
       out += "  vehicle " + std::to_string(n) + " " +
-             describe(player, findVehicle(world, handleOf(n))->neon);
+             describe(ride, findVehicle(world(), handleOf(n))->neon);
     }
   }
   return out;
 }
 
-void line(const Ride& player, const std::string& what, bool withVehicles) {
+void line(const Ride& ride, const std::string& what, bool withVehicles) {
   if (withVehicles) {
-    std::printf("%8.3f s  %-50s%s\n", player.elapsed / 1000.0, what.c_str(),
-                vehicles(player).c_str());
+    std::printf("%8.3f s  %-50s%s\n", ride.elapsed / 1000.0, what.c_str(), vehicles(ride).c_str());
   } else {
-    std::printf("%8.3f s  %s\n", player.elapsed / 1000.0, what.c_str());
+    std::printf("%8.3f s  %s\n", ride.elapsed / 1000.0, what.c_str());
   }
 }
 
-int numberOf(GameHandle handle) { return handle - VehicleHandleBase; }
+bool operator!=(const NeonColour& a, const NeonColour& b) {
+  return a.red != b.red || a.green != b.green || a.blue != b.blue;
+}
 
 // Runs one frame and reports what the plugin saw when it is worth a line: a
 // change of situation, or a neon colour that changed.
-void frame(Ride& player, GameHandle& previous) {
-  StandinWorld& world = standinState()->world;
+void frame(Ride& ride) {
   NeonColour before[StandinMaxVehicles + 1] = {};
   for (int n = 1; n <= StandinMaxVehicles; ++n) {
-    if (player.created[n]) {
-      before[n] = findVehicle(world, handleOf(n))->neon;
+    if (ride.created[n]) {
+      before[n] = findVehicle(world(), handleOf(n))->neon;
     }
   }
-  standinSetClock(StartTick + player.elapsed);
+  standinSetClock(StartTick + ride.elapsed);
   standinRunFrames(1);
-  const GameHandle current = world.occupied;
+  const GameHandle previous = ride.previous;
+  const GameHandle current = world().occupied;
 
   std::string saw;
   if (previous == 0 && current != 0) {
@@ -335,12 +451,11 @@ void frame(Ride& player, GameHandle& previous) {
   }
   std::string changes;
   for (int n = 1; n <= StandinMaxVehicles; ++n) {
-    if (!player.created[n]) {
+    if (!ride.created[n]) {
       continue;
     }
-    const NeonColour after = findVehicle(world, handleOf(n))->neon;
-    if (after.red != before[n].red || after.green != before[n].green ||
-        after.blue != before[n].blue) {
+    const NeonColour after = findVehicle(world(), handleOf(n))->neon;
+    if (after != before[n]) {
       const bool dark = after.red == 0 && after.green == 0 && after.blue == 0;
       changes += (changes.empty() ? "" : ", ") + std::string("vehicle ") + std::to_string(n) +
                  (dark ? " dark" : " lit");
@@ -350,19 +465,18 @@ void frame(Ride& player, GameHandle& previous) {
     if (saw.empty()) {
       saw = current == 0 ? "on foot" : "staying in";
     }
-    line(player, "  plugin saw: " + saw + (changes.empty() ? "" : "; " + changes), true);
+    line(ride, "  plugin saw: " + saw + (changes.empty() ? "" : "; " + changes), true);
   }
-  previous = current;
+  ride.previous = current;
 }
 
 // INI lines as one line of the trace.
-std::string oneLine(std::string text) {
+std::string oneLine(const std::string& text) {
   std::string out;
   for (char c : text) {
-    if (c == '\r') {
-      continue;
+    if (c != '\r') {
+      out += c == '\n' ? ' ' : c;
     }
-    out += c == '\n' ? ' ' : c;
   }
   while (!out.empty() && out.back() == ' ') {
     out.pop_back();
@@ -370,15 +484,72 @@ std::string oneLine(std::string text) {
   return out;
 }
 
-void writeSettings(const std::string& text) {
-  std::ofstream("Quillmere.ini", std::ios::binary) << text;
+void playNote(Ride&, const Step& step) { std::printf("\n-- %s\n", step.text.c_str()); }
+
+void playSettings(Ride& ride, const Step& step) {
+  std::ofstream("Quillmere.ini", std::ios::binary) << step.text;
+  line(ride, "settings: " + oneLine(step.text.substr(std::strlen("[keys]\r\n"))), false);
 }
 
+void playSettingsFile(Ride& ride, const Step& step) {
+  std::ifstream in(toWindowsPath(step.text), std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  std::ofstream("Quillmere.ini", std::ios::binary) << text.str();
+  line(ride, "settings from " + step.text, false);
+}
+
+void playBoarding(Ride& ride, const Step& step) {
+  const GameHandle handle = handleOf(step.vehicle);
+  if (step.hasColour) {
+    addVehicle(world(), handle, step.colour);
+    ride.created[step.vehicle] = true;
+  }
+  world().occupied = handle;
+  line(ride,
+       (step.kind == Kind::GetIn ? "player gets in vehicle " : "player moves into vehicle ") +
+           std::to_string(step.vehicle),
+       false);
+}
+
+void playGetOut(Ride& ride, const Step&) {
+  world().occupied = 0;
+  line(ride, "player gets out", false);
+}
+
+// A key event as a game window's message gives it: a press was up before, a
+// release was down before.
+void playKey(Ride& ride, const Step& step) {
+  const bool up = step.kind == Kind::KeyUp;
+  standinSetClock(StartTick + ride.elapsed);
+  standinSendKey(step.value, 1, 0, 0, 0, up ? 1 : 0, up ? 1 : 0);
+  line(ride, std::string(up ? "player releases " : "player presses ") + keyName(step.value), false);
+}
+
+void playWait(Ride& ride, const Step& step) {
+  for (std::uint32_t waited = 0; waited < step.value; waited += FrameMs) {
+    frame(ride);
+    ride.elapsed += FrameMs;
+  }
+}
+
+void playRestart(Ride& ride, const Step&) {
+  standinRestartScripts();
+  line(ride, "the host restarts the script", false);
+}
+
+// By Kind, in its order.
+void (*const Players[])(Ride&, const Step&) = {
+    playNote,   playSettings, playSettingsFile, playBoarding, playBoarding,
+    playGetOut, playKey,      playKey,          playWait,     playRestart};
+
+static_assert(std::size(Players) == static_cast<std::size_t>(Kind::Restart) + 1,
+              "a player for every kind of step, in its order");
+
 int play(const std::vector<Step>& steps, const std::string& pluginPath, bool swatches) {
-  Ride player{swatches};
+  Ride ride{swatches};
   standinReset(StartTick);
-  StandinWorld& world = standinState()->world;
-  world.player = PlayerCharacter;
+  world().player = PlayerCharacter;
 
   // The plugin reads ".\Quillmere.ini": give it a folder of its own.
   char temp[MAX_PATH];
@@ -399,77 +570,23 @@ int play(const std::vector<Step>& steps, const std::string& pluginPath, bool swa
       "frame and on each restart.\n\n",
       pluginPath.c_str(), static_cast<unsigned>(FrameMs));
   std::printf("%8s    %-50s%s\n", "time", "what happened", "neon colours (red,green,blue)");
-
-  GameHandle previous = 0;
   for (const Step& step : steps) {
-    switch (step.kind) {
-      case Kind::Note:
-        std::printf("\n-- %s\n", step.text.c_str());
-        break;
-      case Kind::Settings:
-        writeSettings(step.text);
-        line(player, "settings: " + oneLine(step.text.substr(std::strlen("[keys]\r\n"))), false);
-        break;
-      case Kind::SettingsFile: {
-        std::ifstream in(toWindowsPath(step.text), std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        writeSettings(text.str());
-        line(player, "settings from " + step.text, false);
-        break;
-      }
-      case Kind::GetIn:
-      case Kind::MoveInto: {
-        const GameHandle handle = handleOf(step.vehicle);
-        if (step.hasColour || !player.created[step.vehicle]) {
-          addVehicle(world, handle, step.colour);
-          player.created[step.vehicle] = true;
-        }
-        world.occupied = handle;
-        line(player,
-             (step.kind == Kind::GetIn ? "player gets in vehicle " : "player moves into vehicle ") +
-                 std::to_string(step.vehicle),
-             false);
-        break;
-      }
-      case Kind::GetOut:
-        world.occupied = 0;
-        line(player, "player gets out", false);
-        break;
-      case Kind::KeyDown:
-      case Kind::KeyUp: {
-        const bool up = step.kind == Kind::KeyUp;
-        standinSetClock(StartTick + player.elapsed);
-        standinSendKey(step.value, 1, 0, 0, 0, up ? 1 : 0, up ? 1 : 0);
-        line(player, std::string(up ? "player releases " : "player presses ") + keyName(step.value),
-             false);
-        break;
-      }
-      case Kind::Wait:
-        for (std::uint32_t waited = 0; waited < step.value; waited += FrameMs) {
-          frame(player, previous);
-          player.elapsed += FrameMs;
-        }
-        break;
-      case Kind::Restart:
-        standinRestartScripts();
-        line(player, "the host restarts the script", false);
-        break;
-    }
+    Players[static_cast<int>(step.kind)](ride, step);
   }
   standinUnloadPlugin();
   SetCurrentDirectoryA("\\");
   DeleteFileA((folder + "\\Quillmere.ini").c_str());
   RemoveDirectoryA(folder.c_str());
-  std::printf("\nThe ride took %.3f s.\n", player.elapsed / 1000.0);
+  std::printf("\nThe ride took %.3f s.\n", ride.elapsed / 1000.0);
   return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Plain "\n" line ends: the trace is read on Linux, through a pipe.
+  // Plain "\n" line ends: the trace and the errors are read on Linux.
   _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
   bool swatches = false;
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) {
@@ -483,14 +600,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: ride.exe [--swatches] PLUGIN RIDE\n");
     return 2;
   }
-  std::ifstream in(toWindowsPath(args[1]));
+  std::ifstream in(toWindowsPath(args[1]), std::ios::binary);
   if (!in) {
-    std::fprintf(stderr, "error: cannot read the ride script %s\n", args[1].c_str());
+    std::fprintf(stderr, "%s: cannot read the ride script\n", args[1].c_str());
     return 2;
   }
+  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   std::vector<Step> steps;
   try {
-    steps = parse(args[1], in);
+    steps = parse(args[1], bytes);
   } catch (const ScriptError& error) {
     std::fprintf(stderr, "%s\n", error.what());
     return 2;
