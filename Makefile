@@ -7,6 +7,7 @@
 # make lint            clang-format check and clang-tidy
 # All of them install the Debian packages they need first (apt-get, as root).
 
+SHELL := /bin/bash
 BUILDS := native-gcc native-clang native-asan native-tsan windows
 RIDE ?=
 FUZZ_SECONDS ?= 300
@@ -28,15 +29,14 @@ dist: packages
 ride: dist
 	@tools/ride/play.sh $(RIDE)
 
+# Builds print only what goes wrong, not ninja's progress lines.
 test: packages lint
-	@set -e; for build in $(BUILDS) windows-debug; do \
+	@set -e -o pipefail; for build in $(BUILDS) windows-debug; do \
+	  echo "== building $$build"; \
 	  cmake --preset $$build --log-level=WARNING >/dev/null; \
-	  cmake --build --preset $$build; \
+	  cmake --build --preset $$build | { grep -Ev '^\[[0-9]+/[0-9]+\] |^ninja: no work to do' || true; }; \
 	done
-	@set -e; for build in $(BUILDS); do \
-	  echo "== tests: $$build"; \
-	  ctest --preset $$build; \
-	done
+	@tools/run-tests.sh $(BUILDS)
 
 lint: packages
 	@cmake --preset native-clang --log-level=WARNING >/dev/null

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, and only those
-# that are missing, so that a second run costs nothing.
+# that are missing, so that a second run costs nothing and prints nothing.
 set -euo pipefail
 
 packages=(
@@ -20,16 +20,17 @@ for package in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-echo "Installing missing packages: ${missing[*]}"
 sudo=()
 if [ "$(id -u)" -ne 0 ]; then
-  if command -v sudo >/dev/null 2>&1; then
-    sudo=(sudo)
-  else
-    echo "error: packages missing (${missing[*]}) and not running as root; install them and run again" >&2
+  if ! command -v sudo >/dev/null 2>&1; then
+    echo "error: these Debian packages are missing: ${missing[*]}" >&2
+    echo "Install them as root (apt-get install ${missing[*]}), or run this again as root." >&2
     exit 1
   fi
+  sudo=(sudo)
 fi
+echo "Missing Debian packages: ${missing[*]}"
+echo "Installing them with ${sudo[*]:+sudo }apt-get (update, then install)..."
 export DEBIAN_FRONTEND=noninteractive
 "${sudo[@]}" apt-get update -q
 "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

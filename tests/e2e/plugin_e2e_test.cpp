@@ -27,9 +27,9 @@ constexpr std::uint8_t ScanCode = 0x31;
 constexpr std::uint32_t OrdinaryStart = 1'000'000;
 constexpr std::uint32_t BeforeWrapStart = 0xFFFFFFFFu - 2000;
 
-// dist/Quillmere.asi as Wine names it: the Unix root is drive Z:.
+// dist/Quillmere.asi, the build's Windows name for it with Windows separators.
 std::string pluginPath() {
-  std::string path = std::string("Z:") + QUILLMERE_PLUGIN_PATH;
+  std::string path = QUILLMERE_PLUGIN_PATH;
   for (char& c : path) {
     if (c == '/') {
       c = '\\';
