@@ -5,11 +5,11 @@
 // game. These declarations are the seam between the plugin and the host: the
 // Windows build resolves them to the host's own exports through the import
 // library made from scripthookv.def (which maps each of these C names onto the
-// host's MSVC-decorated name); the native build links a stand-in instead.
+// host's MSVC-decorated name); the Linux build links a stand-in instead.
 //
 // QUILLMERE_IMPORT is set by the build: __declspec(dllimport) for the Windows
 // DLL, so that every call goes straight through the import address table
-// rather than through a jump thunk; empty for the native build.
+// rather than through a jump thunk; empty for the Linux build.
 //
 // Threads: the host calls the script function on its script thread, once per
 // game frame between two scriptWait calls. It calls the keyboard handler on the

@@ -1,7 +1,7 @@
 // The two Windows calls the plugin makes, declared with their binary types.
 //
 // The Windows build imports them from KERNEL32 (QUILLMERE_IMPORT: see
-// host/host.h) and calls them through the import address table; the native
+// host/host.h) and calls them through the import address table; the Linux
 // build links stand-ins (a clock the test sets, an INI reader). No Windows
 // header is included anywhere in the plugin, so these declarations are the
 // only ones.

@@ -1,6 +1,6 @@
 #include "standins/world/world.h"
 
-StandinVehicle* findVehicle(StandinWorld& world, GameHandle handle) {
+StandinVehicle* worldFindVehicle(StandinWorld& world, GameHandle handle) {
   for (int i = 0; i < world.vehicleCount; ++i) {
     if (world.vehicles[i].handle == handle) {
       return &world.vehicles[i];
@@ -9,8 +9,8 @@ StandinVehicle* findVehicle(StandinWorld& world, GameHandle handle) {
   return nullptr;
 }
 
-StandinVehicle* addVehicle(StandinWorld& world, GameHandle handle, NeonColour neon) {
-  StandinVehicle* vehicle = findVehicle(world, handle);
+StandinVehicle* worldAddVehicle(StandinWorld& world, GameHandle handle, NeonColour neon) {
+  StandinVehicle* vehicle = worldFindVehicle(world, handle);
   if (vehicle == nullptr) {
     if (world.vehicleCount == StandinMaxVehicles) {
       return nullptr;
@@ -21,7 +21,14 @@ StandinVehicle* addVehicle(StandinWorld& world, GameHandle handle, NeonColour ne
   return vehicle;
 }
 
-void beginNativeCall(NativeCallLog& natives, std::uint64_t hash) {
+void worldRecordRegistration(RegistrationLog& log, const RegistrationRecord& entry) {
+  if (log.count < MaxRegistrations) {
+    log.records[log.count] = entry;
+  }
+  ++log.count;
+}
+
+void worldBeginNativeCall(NativeCallLog& natives, std::uint64_t hash) {
   if (!natives.lean) {
     natives.pending = {};
   }
@@ -29,7 +36,7 @@ void beginNativeCall(NativeCallLog& natives, std::uint64_t hash) {
   natives.pending.argCount = 0;
 }
 
-void pushNativeArgument(NativeCallLog& natives, std::uint64_t value) {
+void worldPushNativeArgument(NativeCallLog& natives, std::uint64_t value) {
   NativeCallRecord& call = natives.pending;
   if (call.argCount < 8) {
     call.args[call.argCount] = value;
@@ -54,14 +61,14 @@ std::uint32_t answer(StandinWorld& world, const NativeCallRecord& call) {
     case OccupiedVehicleNative:
       return low32(call.args[0]) == world.player ? static_cast<std::uint32_t>(world.occupied) : 0;
     case NeonColourGetterNative:
-      if (const StandinVehicle* vehicle = findVehicle(world, low32(call.args[0]))) {
+      if (const StandinVehicle* vehicle = worldFindVehicle(world, low32(call.args[0]))) {
         writeInt32(call.args[1], vehicle->neon.red);
         writeInt32(call.args[2], vehicle->neon.green);
         writeInt32(call.args[3], vehicle->neon.blue);
       }
       return 0;
     case NeonColourSetterNative:
-      if (StandinVehicle* vehicle = findVehicle(world, low32(call.args[0]))) {
+      if (StandinVehicle* vehicle = worldFindVehicle(world, low32(call.args[0]))) {
         vehicle->neon = {low32(call.args[1]), low32(call.args[2]), low32(call.args[3])};
       }
       return 0;
@@ -72,7 +79,7 @@ std::uint32_t answer(StandinWorld& world, const NativeCallRecord& call) {
 
 }  // namespace
 
-std::uint64_t* finishNativeCall(NativeCallLog& natives, StandinWorld& world) {
+std::uint64_t* worldFinishNativeCall(NativeCallLog& natives, StandinWorld& world) {
   const NativeCallRecord& call = natives.pending;
   if (!natives.lean) {
     if (natives.count < NativeLogSize) {

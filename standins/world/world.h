@@ -1,9 +1,11 @@
 // What both stand-in hosts share: a tiny game world that answers the plugin's
 // four natives, and the records of what the plugin asked of the host.
 //
-// The native stand-in (standins/native) and the Windows stand-in host DLL
-// (standins/scripthookv) both answer natives through answerNative, so a test
-// of either sees the same game. Script thread only, like the natives.
+// The Linux build's recording host (standins/linux) and the stand-in
+// ScriptHookV.dll (standins/scripthookv_dll) both answer natives through
+// worldFinishNativeCall and record registrations with
+// worldRecordRegistration, so a test of either sees the same game. Script
+// thread only, like the natives.
 #pragma once
 
 #include <cstdint>
@@ -62,14 +64,26 @@ struct RegistrationRecord {
   KeyboardHandler handler;  // the handler, for the two handler calls
 };
 
+inline constexpr int MaxRegistrations = 1024;
+
+// The registration calls made. Invariant: records[0..min(count,
+// MaxRegistrations)) are the calls since the last clear, oldest first.
+struct RegistrationLog {
+  RegistrationRecord records[MaxRegistrations];  // the calls made
+  int count;                                     // calls made (may exceed the log)
+};
+
 // The world's vehicle `handle`, or null.
-StandinVehicle* findVehicle(StandinWorld& world, GameHandle handle);
+StandinVehicle* worldFindVehicle(StandinWorld& world, GameHandle handle);
 // Adds a vehicle, or recolours the one with that handle. Null when the world is full.
-StandinVehicle* addVehicle(StandinWorld& world, GameHandle handle, NeonColour neon);
+StandinVehicle* worldAddVehicle(StandinWorld& world, GameHandle handle, NeonColour neon);
+
+// Adds `entry` to `log`, or only counts it once the log is full.
+void worldRecordRegistration(RegistrationLog& log, const RegistrationRecord& entry);
 
 // The three steps of a native call, recorded in `natives` and answered from
 // `world`: reading 32-bit arguments from the low half of their slots, writing
 // colours through pointer arguments as 32-bit integers.
-void beginNativeCall(NativeCallLog& natives, std::uint64_t hash);
-void pushNativeArgument(NativeCallLog& natives, std::uint64_t value);
-std::uint64_t* finishNativeCall(NativeCallLog& natives, StandinWorld& world);
+void worldBeginNativeCall(NativeCallLog& natives, std::uint64_t hash);
+void worldPushNativeArgument(NativeCallLog& natives, std::uint64_t value);
+std::uint64_t* worldFinishNativeCall(NativeCallLog& natives, StandinWorld& world);

@@ -1,5 +1,5 @@
 // The plugin's static state as the module holds it right after load, copied
-// once before any test runs and put back before each: native tests that run
+// once before any test runs and put back before each: Linux tests that run
 // many scenarios in one process start from the product's own initial values,
 // never from values written here, so a changed initial value shows.
 #pragma once

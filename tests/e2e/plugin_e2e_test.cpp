@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "standins/scripthookv/standin_host.h"
+#include "standins/scripthookv_dll/scripthookv_dll.h"
 #include "tests/common/neon_colour.h"
 
 namespace {
@@ -51,10 +51,10 @@ class EndToEnd : public ::testing::Test {
     end();
     start_ = start;
     standinReset(start);
-    StandinHostState& host = *standinState();
+    StandinDllState& host = *standinState();
     host.world.player = Player;
-    addVehicle(host.world, CarA, Magenta);
-    addVehicle(host.world, CarB, Cyan);
+    worldAddVehicle(host.world, CarA, Magenta);
+    worldAddVehicle(host.world, CarB, Cyan);
 
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
@@ -108,7 +108,7 @@ class EndToEnd : public ::testing::Test {
   static void release(std::uint32_t key) { standinSendKey(key, 1, ScanCode, 1, 0, 1, 1); }
   static void sitIn(GameHandle vehicle) { standinState()->world.occupied = vehicle; }
   static NeonColour neonOf(GameHandle vehicle) {
-    return findVehicle(standinState()->world, vehicle)->neon;
+    return worldFindVehicle(standinState()->world, vehicle)->neon;
   }
   static int nativeCalls() { return standinState()->natives.count; }
   static void clearNativeCalls() { standinState()->natives.count = 0; }
@@ -144,14 +144,14 @@ class EndToEnd : public ::testing::Test {
 
 TEST_F(EndToEnd, LoadRegistersScriptThenHandlerAndUnloadWithdrawsInTheSameOrder) {
   load();
-  const StandinHostState& host = *standinState();
-  ASSERT_EQ(host.registrationCount, 2);
-  EXPECT_EQ(host.registrations[0].call, RegistrationCall::ScriptRegister);
-  EXPECT_NE(host.registrations[0].script, nullptr);
-  EXPECT_EQ(host.registrations[0].module,
+  const StandinDllState& host = *standinState();
+  ASSERT_EQ(host.registrations.count, 2);
+  EXPECT_EQ(host.registrations.records[0].call, RegistrationCall::ScriptRegister);
+  EXPECT_NE(host.registrations.records[0].script, nullptr);
+  EXPECT_EQ(host.registrations.records[0].module,
             reinterpret_cast<void*>(GetModuleHandleA(pluginPath().c_str())))
       << "registered with its own module handle";
-  EXPECT_EQ(host.registrations[1].call, RegistrationCall::HandlerRegister);
+  EXPECT_EQ(host.registrations.records[1].call, RegistrationCall::HandlerRegister);
   EXPECT_EQ(standinScriptCount(), 1);
   EXPECT_EQ(standinHandlerCount(), 1);
   EXPECT_EQ(nativeCalls(), 0) << "loading calls no native";
@@ -161,16 +161,16 @@ TEST_F(EndToEnd, LoadRegistersScriptThenHandlerAndUnloadWithdrawsInTheSameOrder)
       nullptr, 0, [](void*) -> DWORD { return 0; }, nullptr, 0, nullptr);
   WaitForSingleObject(thread, INFINITE);
   CloseHandle(thread);
-  EXPECT_EQ(host.registrationCount, 2) << "thread attach and detach change nothing";
+  EXPECT_EQ(host.registrations.count, 2) << "thread attach and detach change nothing";
 
-  const ScriptFunction script = host.registrations[0].script;
-  const KeyboardHandler handler = host.registrations[1].handler;
+  const ScriptFunction script = host.registrations.records[0].script;
+  const KeyboardHandler handler = host.registrations.records[1].handler;
   standinUnloadPlugin();
-  ASSERT_EQ(host.registrationCount, 4);
-  EXPECT_EQ(host.registrations[2].call, RegistrationCall::ScriptUnregister);
-  EXPECT_EQ(host.registrations[2].script, script);
-  EXPECT_EQ(host.registrations[3].call, RegistrationCall::HandlerUnregister);
-  EXPECT_EQ(host.registrations[3].handler, handler);
+  ASSERT_EQ(host.registrations.count, 4);
+  EXPECT_EQ(host.registrations.records[2].call, RegistrationCall::ScriptUnregister);
+  EXPECT_EQ(host.registrations.records[2].script, script);
+  EXPECT_EQ(host.registrations.records[3].call, RegistrationCall::HandlerUnregister);
+  EXPECT_EQ(host.registrations.records[3].handler, handler);
   EXPECT_EQ(standinScriptCount(), 0);
   EXPECT_EQ(standinHandlerCount(), 0);
 }
@@ -375,9 +375,9 @@ TEST_F(EndToEnd, HundredsOfLoadUnloadCycles) {
     ASSERT_EQ(standinScriptCount(), 0) << "cycle " << cycle;
     ASSERT_EQ(standinHandlerCount(), 0) << "cycle " << cycle;
     ASSERT_EQ(neonOf(CarA), Dark) << "cycle " << cycle << ": the fresh module switched once";
-    addVehicle(standinState()->world, CarA, Magenta);
+    worldAddVehicle(standinState()->world, CarA, Magenta);
   }
-  EXPECT_EQ(standinState()->registrationCount, 4 * 300);
+  EXPECT_EQ(standinState()->registrations.count, 4 * 300);
   EXPECT_EQ(standinState()->scriptStarts, 300u);
 }
 

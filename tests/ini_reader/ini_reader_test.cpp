@@ -1,7 +1,7 @@
 // One table of settings files and queries, read through GetPrivateProfileIntA:
-// natively that is the stand-in reader, under Wine it is KERNEL32's. The same
+// on Linux that is the stand-in reader, under Wine it is KERNEL32's. The same
 // table, the same expectations: a row that one build passes and the other
-// fails is a place where the native tests would predict behaviour that the
+// fails is a place where the Linux tests would predict behaviour that the
 // shipped DLL does not have.
 #include <gtest/gtest.h>
 

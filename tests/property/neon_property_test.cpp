@@ -18,7 +18,7 @@
 #include <sstream>
 #include <string>
 
-#include "standins/native/standins.h"
+#include "standins/linux/standins.h"
 #include "tests/common/neon_colour.h"
 #include "tests/common/plugin_state.h"
 #include "tests/common/working_folder.h"
@@ -33,21 +33,22 @@ constexpr std::uint32_t ModifierKey = 17;
 constexpr std::uint32_t KeyCodes = 300;  // events beyond the table's 255 too
 
 int fromEnvironment(const char* name, int fallback) {
-  const char* value = std::getenv(name);
+  // Read before any thread starts: getenv's lack of thread safety cannot bite.
+  const char* value = std::getenv(name);  // NOLINT(concurrency-mt-unsafe)
   return value != nullptr && std::atoi(value) > 0 ? std::atoi(value) : fallback;
 }
 
 // What the plugin should do, worked out from what the test did: a second,
 // independent account of the behaviour.
 struct Model {
-  NeonColour neon[Vehicles];          // every vehicle's colour
-  GameHandle occupied = 0;            // where the player sat at the last frame
-  NeonColour saved = {0, 0, 0};       // the colour to put back
-  bool lit = true;                    // lights held on
-  std::uint32_t lastSwitch = 0;       // tick of the latest switch
-  bool released[KeyCodes];            // each key's latest event was a release
-  std::uint32_t eventTick[KeyCodes];  // and when it came
-  bool withModifier = false;          // the hotkey needs ModifierKey too
+  NeonColour neon[Vehicles]{};          // every vehicle's colour
+  GameHandle occupied = 0;              // where the player sat at the last frame
+  NeonColour saved = {0, 0, 0};         // the colour to put back
+  bool lit = true;                      // lights held on
+  std::uint32_t lastSwitch = 0;         // tick of the latest switch
+  bool released[KeyCodes]{};            // each key's latest event was a release
+  std::uint32_t eventTick[KeyCodes]{};  // and when it came
+  bool withModifier = false;            // the hotkey needs ModifierKey too
 
   bool held(std::uint32_t key, std::uint32_t now) const {
     return key < KeyTableSize && !released[key] && now - eventTick[key] < KeyHoldWindowMs;
@@ -87,17 +88,17 @@ void NeonProperty::ride(std::uint32_t seed, int steps) {
   std::uint32_t now = random() % 3 == 0 ? 0u - (random() % 20'000) : random();
   resetStandins(now);
   resetPluginState();
-  standinHost.world.player = Player;
+  recordingHost.world.player = Player;
   for (int v = 0; v < Vehicles; ++v) {
     model.neon[v] = randomColour(random);
-    addVehicle(standinHost.world, FirstVehicle + v, model.neon[v]);
+    worldAddVehicle(recordingHost.world, FirstVehicle + v, model.neon[v]);
   }
   loadHotkeySettings();
 
   std::ostringstream history;  // the steps so far, for a failure report
   for (int step = 0; step < steps; ++step) {
     const std::uint32_t roll = random() % 100;
-    GameHandle& occupied = standinHost.world.occupied;
+    GameHandle& occupied = recordingHost.world.occupied;
     bool restart = false;
     if (roll < 6) {
       occupied = 0;
@@ -108,7 +109,7 @@ void NeonProperty::ride(std::uint32_t seed, int steps) {
     } else if (roll < 17) {
       const int v = static_cast<int>(random() % Vehicles);
       model.neon[v] = randomColour(random);
-      findVehicle(standinHost.world, FirstVehicle + v)->neon = model.neon[v];
+      worldFindVehicle(recordingHost.world, FirstVehicle + v)->neon = model.neon[v];
       history << "paint" << v << ' ';
     } else if (roll < 45) {
       const std::uint32_t pick = random() % 8;
@@ -167,10 +168,10 @@ void NeonProperty::ride(std::uint32_t seed, int steps) {
     model.occupied = current;
 
     standinClock.now.store(now);
-    standinHost.natives.count = 0;
+    recordingHost.natives.count = 0;
     if (restart) {
-      standinHost.scriptWaitCalls = 0;
-      standinHost.scriptWaitLimit = 1;
+      recordingHost.scriptWaitCalls = 0;
+      recordingHost.scriptWaitLimit = 1;
       try {
         scriptEntry();
       } catch (const StandinScriptStopped&) {
@@ -181,19 +182,19 @@ void NeonProperty::ride(std::uint32_t seed, int steps) {
 
     const std::string where = "seed " + std::to_string(seed) + ", step " + std::to_string(step) +
                               ", tick " + std::to_string(now) + "; steps: " + history.str();
-    ASSERT_GE(standinHost.natives.count, 2) << where;
-    ASSERT_LE(standinHost.natives.count, 4) << where;
-    ASSERT_EQ(standinHost.natives.count, expectedCalls) << where;
+    ASSERT_GE(recordingHost.natives.count, 2) << where;
+    ASSERT_LE(recordingHost.natives.count, 4) << where;
+    ASSERT_EQ(recordingHost.natives.count, expectedCalls) << where;
     if (previous != 0 && current != previous) {
-      ASSERT_EQ(findVehicle(standinHost.world, previous)->neon, model.neon[index(previous)])
+      ASSERT_EQ(worldFindVehicle(recordingHost.world, previous)->neon, model.neon[index(previous)])
           << "the vehicle left has its saved colour back; " << where;
     }
     if (current != 0 && model.lit) {
-      ASSERT_EQ(findVehicle(standinHost.world, current)->neon, neonState.savedColour)
+      ASSERT_EQ(worldFindVehicle(recordingHost.world, current)->neon, neonState.savedColour)
           << "lit: the vehicle shows the saved colour; " << where;
     }
     const int setters =
-        standinHost.natives.log[standinHost.natives.count - 1].hash == NeonColourSetterNative &&
+        recordingHost.natives.log[recordingHost.natives.count - 1].hash == NeonColourSetterNative &&
                 previous == current && current != 0
             ? 1
             : 0;
@@ -201,7 +202,7 @@ void NeonProperty::ride(std::uint32_t seed, int steps) {
     ASSERT_EQ(neonState.lightsOn, model.lit) << where;
     ASSERT_EQ(neonState.savedColour, model.saved) << where;
     for (int v = 0; v < Vehicles; ++v) {
-      ASSERT_EQ(findVehicle(standinHost.world, FirstVehicle + v)->neon, model.neon[v])
+      ASSERT_EQ(worldFindVehicle(recordingHost.world, FirstVehicle + v)->neon, model.neon[v])
           << "vehicle " << v << "; " << where;
     }
     if (history.tellp() > 400) {

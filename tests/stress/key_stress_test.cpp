@@ -9,7 +9,7 @@
 #include <random>
 #include <thread>
 
-#include "standins/native/standins.h"
+#include "standins/linux/standins.h"
 #include "tests/common/plugin_state.h"
 
 namespace {
@@ -30,9 +30,9 @@ int settersIn(const NativeCallLog& natives) {
 TEST(KeyStress, AMillionEventsWhileFramesRun) {
   resetStandins(1'000'000);
   resetPluginState();
-  standinHost.world.player = Player;
-  addVehicle(standinHost.world, Car, {10, 20, 30});
-  standinHost.world.occupied = Car;
+  recordingHost.world.player = Player;
+  worldAddVehicle(recordingHost.world, Car, {10, 20, 30});
+  recordingHost.world.occupied = Car;
   hotkeySettings = {78, NoModifier, true};
 
   std::atomic<bool> done{false};
@@ -43,8 +43,9 @@ TEST(KeyStress, AMillionEventsWhileFramesRun) {
       const std::uint32_t key = bits % (HighestKey + 1);
       const std::int32_t up = static_cast<std::int32_t>((bits >> 9) & 1);
       handleKeyEvent(key, static_cast<std::uint16_t>(bits >> 16),
-                     static_cast<std::uint8_t>(bits >> 24), (bits >> 10) & 1, (bits >> 11) & 1,
-                     (bits >> 12) & 1 ? up : 0, up);
+                     static_cast<std::uint8_t>(bits >> 24),
+                     static_cast<std::int32_t>((bits >> 10) & 1),
+                     static_cast<std::int32_t>((bits >> 11) & 1), (bits >> 12) & 1 ? up : 0, up);
     }
     for (std::uint32_t key = 0; key <= HighestKey; ++key) {
       handleKeyEvent(key, 1, 0, 0, 0, 1, 1);
@@ -56,7 +57,7 @@ TEST(KeyStress, AMillionEventsWhileFramesRun) {
   int frames = 0;
   while (!done.load(std::memory_order_acquire)) {
     standinClock.now.fetch_add(3, std::memory_order_relaxed);
-    standinHost.natives.count = 0;
+    recordingHost.natives.count = 0;
     runFrame();
     ++frames;
   }
@@ -66,12 +67,12 @@ TEST(KeyStress, AMillionEventsWhileFramesRun) {
   for (std::uint32_t key = 0; key < KeyTableSize; ++key) {
     EXPECT_NE(keyStateTable[key].released.load(std::memory_order_relaxed), 0) << "key " << key;
   }
-  standinHost.natives.count = 0;
+  recordingHost.natives.count = 0;
   for (int frame = 0; frame < 2000; ++frame) {
     standinClock.now.fetch_add(16, std::memory_order_relaxed);
     runFrame();
   }
-  EXPECT_EQ(settersIn(standinHost.natives), 0) << "a switch after every key was released";
+  EXPECT_EQ(settersIn(recordingHost.natives), 0) << "a switch after every key was released";
 }
 
 }  // namespace

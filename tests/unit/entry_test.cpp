@@ -29,12 +29,12 @@ TEST(LoadTimeState, EveryKeyReleasedLightsOnNoSwitchYetNoSettingsRead) {
 
 TEST_F(EntryTest, AttachRegistersTheScriptThenTheKeyboardHandler) {
   EXPECT_EQ(DllMain(Module, 1, nullptr), 1);
-  ASSERT_EQ(standinHost.registrationCount, 2);
-  const RegistrationRecord& script = standinHost.registrations[0];
+  ASSERT_EQ(recordingHost.registrations.count, 2);
+  const RegistrationRecord& script = recordingHost.registrations.records[0];
   EXPECT_EQ(script.call, RegistrationCall::ScriptRegister);
   EXPECT_EQ(script.module, Module);
   EXPECT_EQ(script.script, &scriptEntry);
-  const RegistrationRecord& handler = standinHost.registrations[1];
+  const RegistrationRecord& handler = recordingHost.registrations.records[1];
   EXPECT_EQ(handler.call, RegistrationCall::HandlerRegister);
   EXPECT_EQ(handler.handler, &handleKeyEvent);
   EXPECT_EQ(standinProfile.calls.load(), 0u) << "the entry point reads no settings";
@@ -44,18 +44,18 @@ TEST_F(EntryTest, AttachRegistersTheScriptThenTheKeyboardHandler) {
 TEST_F(EntryTest, DetachWithdrawsTheScriptFirst) {
   DllMain(Module, 1, nullptr);
   EXPECT_EQ(DllMain(Module, 0, reinterpret_cast<void*>(1)), 1);
-  ASSERT_EQ(standinHost.registrationCount, 4);
-  EXPECT_EQ(standinHost.registrations[2].call, RegistrationCall::ScriptUnregister);
-  EXPECT_EQ(standinHost.registrations[2].script, &scriptEntry);
-  EXPECT_EQ(standinHost.registrations[3].call, RegistrationCall::HandlerUnregister);
-  EXPECT_EQ(standinHost.registrations[3].handler, &handleKeyEvent);
+  ASSERT_EQ(recordingHost.registrations.count, 4);
+  EXPECT_EQ(recordingHost.registrations.records[2].call, RegistrationCall::ScriptUnregister);
+  EXPECT_EQ(recordingHost.registrations.records[2].script, &scriptEntry);
+  EXPECT_EQ(recordingHost.registrations.records[3].call, RegistrationCall::HandlerUnregister);
+  EXPECT_EQ(recordingHost.registrations.records[3].handler, &handleKeyEvent);
 }
 
 TEST_F(EntryTest, ThreadNotificationsAndUnknownReasonsDoNothing) {
   for (std::uint32_t reason : {2u, 3u, 4u, 0xFFFFFFFFu}) {
     EXPECT_EQ(DllMain(Module, reason, nullptr), 1) << reason;
   }
-  EXPECT_EQ(standinHost.registrationCount, 0);
+  EXPECT_EQ(recordingHost.registrations.count, 0);
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include "input/key_state.h"
 #include "neon/neon_switch.h"
 #include "neon/script_loop.h"
-#include "standins/native/standins.h"
+#include "standins/linux/standins.h"
 #include "tests/common/neon_colour.h"
 #include "tests/common/plugin_state.h"
 
@@ -28,7 +28,7 @@ class PluginTest : public ::testing::TestWithParam<std::uint32_t> {
   void SetUp() override {
     resetStandins(start());
     resetPluginState();
-    standinHost.world.player = PlayerHandle;
+    recordingHost.world.player = PlayerHandle;
   }
 
   // The scenario's first tick; tests that are not parameterized run at an
@@ -52,17 +52,17 @@ class PluginTest : public ::testing::TestWithParam<std::uint32_t> {
   void noRecentSwitch() { lastSwitchTick = start() - 100'000; }
 
   static void vehicle(GameHandle handle, NeonColour neon) {
-    ASSERT_NE(addVehicle(standinHost.world, handle, neon), nullptr);
+    ASSERT_NE(worldAddVehicle(recordingHost.world, handle, neon), nullptr);
   }
-  static void sitIn(GameHandle handle) { standinHost.world.occupied = handle; }
-  static void onFoot() { standinHost.world.occupied = 0; }
+  static void sitIn(GameHandle handle) { recordingHost.world.occupied = handle; }
+  static void onFoot() { recordingHost.world.occupied = 0; }
   static NeonColour& neonOf(GameHandle handle) {
-    return findVehicle(standinHost.world, handle)->neon;
+    return worldFindVehicle(recordingHost.world, handle)->neon;
   }
   // The native calls since the last frame() began.
-  static const NativeCallRecord& call(int index) { return standinHost.natives.log[index]; }
-  static void clearCalls() { standinHost.natives.count = 0; }
-  static int callCount() { return standinHost.natives.count; }
+  static const NativeCallRecord& call(int index) { return recordingHost.natives.log[index]; }
+  static void clearCalls() { recordingHost.natives.count = 0; }
+  static int callCount() { return recordingHost.natives.count; }
 
   // Runs one frame and returns how many native calls it made.
   static int frame() {

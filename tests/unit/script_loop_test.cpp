@@ -85,7 +85,7 @@ TEST_F(ScriptLoopTest, GettingOutPutsTheSavedColourBackLitOrDark) {
 TEST_F(ScriptLoopTest, TheFirstFrameInAVehicleIsGettingInEvenAfterAStartInIt) {
   vehicle(CarA, Teal);
   sitIn(CarA);
-  standinHost.scriptWaitLimit = 1;
+  recordingHost.scriptWaitLimit = 1;
   EXPECT_THROW(scriptEntry(), StandinScriptStopped);
   EXPECT_EQ(callCount(), 3);
   EXPECT_EQ(neonState.savedColour, Teal);
@@ -95,13 +95,13 @@ TEST_F(ScriptLoopTest, TheFirstFrameInAVehicleIsGettingInEvenAfterAStartInIt) {
 TEST_F(ScriptLoopTest, SettingsAreReadOncePerStartOfTheScript) {
   WorkingFolder folder;
   std::ofstream("Quillmere.ini") << "[keys]\nquillmere=76\n";
-  standinHost.scriptWaitLimit = 50;
+  recordingHost.scriptWaitLimit = 50;
   EXPECT_THROW(scriptEntry(), StandinScriptStopped);
   EXPECT_EQ(standinProfile.calls.load(), 2u) << "both keys once, not on every frame";
   EXPECT_EQ(hotkeySettings.mainKey, 76u);
 
   std::ofstream("Quillmere.ini") << "[keys]\nquillmere=75\n";
-  standinHost.scriptWaitCalls = 0;
+  recordingHost.scriptWaitCalls = 0;
   EXPECT_THROW(scriptEntry(), StandinScriptStopped);  // the host starts it again
   EXPECT_EQ(standinProfile.calls.load(), 4u);
   EXPECT_EQ(hotkeySettings.mainKey, 75u);
@@ -110,10 +110,10 @@ TEST_F(ScriptLoopTest, SettingsAreReadOncePerStartOfTheScript) {
 TEST_F(ScriptLoopTest, ARestartInTheSameVehicleIsStayingIn) {
   vehicle(CarA, Teal);
   sitIn(CarA);
-  standinHost.scriptWaitLimit = 2;
+  recordingHost.scriptWaitLimit = 2;
   EXPECT_THROW(scriptEntry(), StandinScriptStopped);
   neonState.lightsOn = false;  // switched dark before the restart
-  standinHost.scriptWaitCalls = 0;
+  recordingHost.scriptWaitCalls = 0;
   clearCalls();
   EXPECT_THROW(scriptEntry(), StandinScriptStopped);
   EXPECT_FALSE(neonState.lightsOn) << "a restart must not count as getting in";
@@ -154,7 +154,7 @@ TEST_F(ScriptLoopTest, MovingStraightIntoAnotherVehicleRestoresTheFirstAndReadsT
 
 TEST_F(ScriptLoopTest, OnlyTheLow32BitsOfEachResultCount) {
   vehicle(CarA, Red);
-  standinHost.world.resultUpperBits = 0xDEADBEEF;
+  recordingHost.world.resultUpperBits = 0xDEADBEEF;
   frame();
   EXPECT_EQ(neonState.currentVehicle, 0) << "garbage above an on-foot 0 is still on foot";
   sitIn(CarA);

@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "standins/scripthookv/standin_host.h"
+#include "standins/scripthookv_dll/scripthookv_dll.h"
 
 namespace {
 
@@ -381,7 +381,7 @@ std::vector<Step> parse(const std::string& fileName, const std::string& bytes) {
 // --- Playing.
 
 struct Ride {
-  bool swatches;                              // draw colour swatches
+  bool swatches = false;                      // draw colour swatches
   std::uint32_t elapsed = 0;                  // ms since the ride began
   bool created[StandinMaxVehicles + 1] = {};  // vehicles that exist, by number
   GameHandle previous = 0;                    // where the player sat at the last frame
@@ -408,7 +408,7 @@ std::string vehicles(const Ride& ride) {
   for (int n = 1; n <= StandinMaxVehicles; ++n) {
     if (ride.created[n]) {
       out += "  vehicle " + std::to_string(n) + " " +
-             describe(ride, findVehicle(world(), handleOf(n))->neon);
+             describe(ride, worldFindVehicle(world(), handleOf(n))->neon);
     }
   }
   return out;
@@ -432,7 +432,7 @@ void frame(Ride& ride) {
   NeonColour before[StandinMaxVehicles + 1] = {};
   for (int n = 1; n <= StandinMaxVehicles; ++n) {
     if (ride.created[n]) {
-      before[n] = findVehicle(world(), handleOf(n))->neon;
+      before[n] = worldFindVehicle(world(), handleOf(n))->neon;
     }
   }
   standinSetClock(StartTick + ride.elapsed);
@@ -454,7 +454,7 @@ void frame(Ride& ride) {
     if (!ride.created[n]) {
       continue;
     }
-    const NeonColour after = findVehicle(world(), handleOf(n))->neon;
+    const NeonColour after = worldFindVehicle(world(), handleOf(n))->neon;
     if (after != before[n]) {
       const bool dark = after.red == 0 && after.green == 0 && after.blue == 0;
       changes += (changes.empty() ? "" : ", ") + std::string("vehicle ") + std::to_string(n) +
@@ -502,7 +502,7 @@ void playSettingsFile(Ride& ride, const Step& step) {
 void playBoarding(Ride& ride, const Step& step) {
   const GameHandle handle = handleOf(step.vehicle);
   if (step.hasColour) {
-    addVehicle(world(), handle, step.colour);
+    worldAddVehicle(world(), handle, step.colour);
     ride.created[step.vehicle] = true;
   }
   world().occupied = handle;

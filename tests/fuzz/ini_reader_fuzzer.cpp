@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "standins/native/profile.h"
+#include "standins/linux/ini_reader.h"
 
 namespace {
 

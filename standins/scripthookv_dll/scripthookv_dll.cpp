@@ -1,11 +1,11 @@
 // The stand-in script host: see standin_host.h.
-#define STANDIN_HOST_BUILDING
+#define SCRIPTHOOKV_DLL_BUILDING
+#include "standins/scripthookv_dll/scripthookv_dll.h"
+
 #include <windows.h>
 
 #include <atomic>
 #include <cstring>
-
-#include "standins/scripthookv/standin_host.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ struct KeyQueue {
   HANDLE thread;                  // the input thread, started with the first event
 };
 
-StandinHostState state;
+StandinDllState state;
 Script scripts[MaxScripts];
 Script* runningScript;  // the script whose fiber runs now, or null
 void* hostFiber;        // the frame loop's fiber
@@ -56,14 +56,10 @@ HMODULE plugin;
 // moment is as it would be with a real clock.
 std::atomic<std::uint32_t> testClock;
 
-void record(RegistrationRecord entry) {
-  if (state.natives.lean) {
-    return;
+void record(const RegistrationRecord& entry) {
+  if (!state.natives.lean) {
+    worldRecordRegistration(state.registrations, entry);
   }
-  if (state.registrationCount < StandinMaxRegistrations) {
-    state.registrations[state.registrationCount] = entry;
-  }
-  ++state.registrationCount;
 }
 
 DWORD WINAPI testGetTickCount() { return testClock.load(std::memory_order_relaxed); }
@@ -180,7 +176,7 @@ void waitUntilDelivered(std::uint64_t sequence) {
 
 extern "C" {
 
-void standinHostScriptRegister(void* module, ScriptFunction function) {
+void standinDllScriptRegister(void* module, ScriptFunction function) {
   record({RegistrationCall::ScriptRegister, module, function, nullptr});
   for (Script& script : scripts) {
     if (script.function == nullptr) {
@@ -190,7 +186,7 @@ void standinHostScriptRegister(void* module, ScriptFunction function) {
   }
 }
 
-void standinHostScriptUnregister(ScriptFunction function) {
+void standinDllScriptUnregister(ScriptFunction function) {
   record({RegistrationCall::ScriptUnregister, nullptr, function, nullptr});
   for (Script& script : scripts) {
     if (script.function == function) {
@@ -200,7 +196,7 @@ void standinHostScriptUnregister(ScriptFunction function) {
   }
 }
 
-void standinHostKeyboardHandlerRegister(KeyboardHandler handler) {
+void standinDllKeyboardHandlerRegister(KeyboardHandler handler) {
   record({RegistrationCall::HandlerRegister, nullptr, nullptr, handler});
   EnterCriticalSection(&handlerLock);
   for (KeyboardHandler& slot : handlers) {
@@ -212,7 +208,7 @@ void standinHostKeyboardHandlerRegister(KeyboardHandler handler) {
   LeaveCriticalSection(&handlerLock);
 }
 
-void standinHostKeyboardHandlerUnregister(KeyboardHandler handler) {
+void standinDllKeyboardHandlerUnregister(KeyboardHandler handler) {
   record({RegistrationCall::HandlerUnregister, nullptr, nullptr, handler});
   // Taking the lock waits out a delivery in progress: after this returns the
   // handler is not called again, and its module may go.
@@ -225,7 +221,7 @@ void standinHostKeyboardHandlerUnregister(KeyboardHandler handler) {
   LeaveCriticalSection(&handlerLock);
 }
 
-void standinHostScriptWait(DWORD milliseconds) {
+void standinDllScriptWait(DWORD milliseconds) {
   ++state.scriptWaitCalls;
   state.lastWaitMilliseconds = milliseconds;
   if (runningScript != nullptr) {
@@ -233,15 +229,15 @@ void standinHostScriptWait(DWORD milliseconds) {
   }
 }
 
-void standinHostNativeInit(std::uint64_t hash) { beginNativeCall(state.natives, hash); }
-void standinHostNativePush64(std::uint64_t value) { pushNativeArgument(state.natives, value); }
-std::uint64_t* standinHostNativeCall() { return finishNativeCall(state.natives, state.world); }
+void standinDllNativeInit(std::uint64_t hash) { worldBeginNativeCall(state.natives, hash); }
+void standinDllNativePush64(std::uint64_t value) { worldPushNativeArgument(state.natives, value); }
+std::uint64_t* standinDllNativeCall() { return worldFinishNativeCall(state.natives, state.world); }
 
 }  // extern "C"
 
 // --- Control.
 
-STANDIN_API StandinHostState* standinState() { return &state; }
+STANDIN_API StandinDllState* standinState() { return &state; }
 
 STANDIN_API void standinReset(std::uint32_t now) {
   std::memset(static_cast<void*>(&state), 0, sizeof state);

@@ -1,5 +1,5 @@
 #include "host/platform.h"
-#include "standins/native/standins.h"
+#include "standins/linux/standins.h"
 
 StandinClock standinClock;
 

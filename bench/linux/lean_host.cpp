@@ -2,7 +2,7 @@
 // arguments, answer from a two-vehicle world, write the colour through the
 // three pointers. Nothing is recorded, so the figures are the plugin's and
 // the natives' own. Also the clock and the settings reader, as plain as can be.
-#include "bench/bench_host.h"
+#include "bench/linux/lean_host.h"
 
 #include "host/platform.h"
 

@@ -1,4 +1,4 @@
-// Stand-ins for the Windows calls and the script host, for the native build.
+// Stand-ins for the Windows calls and the script host, for the Linux build.
 //
 // The plugin's sources call GetTickCount, GetPrivateProfileIntA and the host's
 // functions; on Linux these files supply them, and tests steer them through
@@ -26,19 +26,16 @@ struct StandinProfile {
 };
 extern StandinProfile standinProfile;
 
-inline constexpr int StandinMaxRegistrations = 16;
-
 // The host's side: the world, and what the plugin asked of the host.
-struct StandinHost {
-  StandinWorld world;                                         // what the natives answer from
-  NativeCallLog natives;                                      // native calls, oldest first
-  RegistrationRecord registrations[StandinMaxRegistrations];  // oldest first
-  int registrationCount;                                      // calls made (may exceed the log)
-  std::uint32_t scriptWaitCalls;                              // scriptWait calls made
+struct RecordingHost {
+  StandinWorld world;             // what the natives answer from
+  NativeCallLog natives;          // native calls, oldest first
+  RegistrationLog registrations;  // registration calls, oldest first
+  std::uint32_t scriptWaitCalls;  // scriptWait calls made
   // scriptWait throws StandinScriptStopped once called this often; 0: never.
   std::uint32_t scriptWaitLimit;
 };
-extern StandinHost standinHost;
+extern RecordingHost recordingHost;
 
 // Thrown by scriptWait at its limit, to end a never-returning script function.
 struct StandinScriptStopped {};

@@ -22,28 +22,24 @@
 
 #include "standins/world/world.h"
 
-#ifdef STANDIN_HOST_BUILDING
+#ifdef SCRIPTHOOKV_DLL_BUILDING
 #define STANDIN_API extern "C" __declspec(dllexport)
 #else
 #define STANDIN_API extern "C" __declspec(dllimport)
 #endif
 
-inline constexpr int StandinMaxRegistrations = 256;
-
-// What the host knows and has seen. Invariant: registrations[0..min(count, size))
-// are the registration calls since the last reset, oldest first.
-struct StandinHostState {
-  StandinWorld world;                                         // what the natives answer from
-  NativeCallLog natives;                                      // native calls since the last clear
-  RegistrationRecord registrations[StandinMaxRegistrations];  // oldest first
-  int registrationCount;                                      // calls made (may exceed the log)
-  std::uint32_t scriptWaitCalls;                              // scriptWait calls since the reset
-  std::uint32_t lastWaitMilliseconds;                         // scriptWait's latest argument
-  std::uint32_t scriptStarts;  // script functions started (first run or restart)
+// What the host knows and has seen since the last reset.
+struct StandinDllState {
+  StandinWorld world;                  // what the natives answer from
+  NativeCallLog natives;               // native calls since the last clear
+  RegistrationLog registrations;       // registration calls, oldest first
+  std::uint32_t scriptWaitCalls;       // scriptWait calls since the reset
+  std::uint32_t lastWaitMilliseconds;  // scriptWait's latest argument
+  std::uint32_t scriptStarts;          // script functions started (first run or restart)
 };
 
 // The host's state, for tests to set the world and read the records.
-STANDIN_API StandinHostState* standinState();
+STANDIN_API StandinDllState* standinState();
 
 // Clears the world and every record and sets the test clock to `now`. Call
 // with no plugin loaded.

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/bench_host.h"
+#include "bench/linux/lean_host.h"
 #include "tests/common/plugin_state.h"
 
 // --- Allocation counting: every path to the heap goes through these.

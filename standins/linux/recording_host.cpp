@@ -1,21 +1,18 @@
 #include <cstring>
 
-#include "standins/native/standins.h"
+#include "standins/linux/standins.h"
 
-StandinHost standinHost;
+RecordingHost recordingHost;
 
 void resetStandins(std::uint32_t now) {
-  std::memset(static_cast<void*>(&standinHost), 0, sizeof standinHost);
+  std::memset(static_cast<void*>(&recordingHost), 0, sizeof recordingHost);
   standinClock.now.store(now, std::memory_order_relaxed);
   standinClock.calls.store(0, std::memory_order_relaxed);
   standinProfile.calls.store(0, std::memory_order_relaxed);
 }
 
-static void record(RegistrationRecord entry) {
-  if (standinHost.registrationCount < StandinMaxRegistrations) {
-    standinHost.registrations[standinHost.registrationCount] = entry;
-  }
-  ++standinHost.registrationCount;
+static void record(const RegistrationRecord& entry) {
+  worldRecordRegistration(recordingHost.registrations, entry);
 }
 
 extern "C" {
@@ -34,15 +31,17 @@ void keyboardHandlerUnregister(KeyboardHandler handler) {
 }
 
 void scriptWait(std::uint32_t /*milliseconds*/) {
-  ++standinHost.scriptWaitCalls;
-  if (standinHost.scriptWaitLimit != 0 &&
-      standinHost.scriptWaitCalls >= standinHost.scriptWaitLimit) {
+  ++recordingHost.scriptWaitCalls;
+  if (recordingHost.scriptWaitLimit != 0 &&
+      recordingHost.scriptWaitCalls >= recordingHost.scriptWaitLimit) {
     throw StandinScriptStopped{};
   }
 }
 
-void nativeInit(std::uint64_t hash) { beginNativeCall(standinHost.natives, hash); }
-void nativePush64(std::uint64_t value) { pushNativeArgument(standinHost.natives, value); }
-std::uint64_t* nativeCall() { return finishNativeCall(standinHost.natives, standinHost.world); }
+void nativeInit(std::uint64_t hash) { worldBeginNativeCall(recordingHost.natives, hash); }
+void nativePush64(std::uint64_t value) { worldPushNativeArgument(recordingHost.natives, value); }
+std::uint64_t* nativeCall() {
+  return worldFinishNativeCall(recordingHost.natives, recordingHost.world);
+}
 
 }  // extern "C"

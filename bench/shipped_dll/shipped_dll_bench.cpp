@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "host/natives.h"
-#include "standins/scripthookv/standin_host.h"
+#include "standins/scripthookv_dll/scripthookv_dll.h"
 
 namespace {
 
@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
   standinSetLean(1);
   StandinWorld& world = standinState()->world;
   world.player = Player;
-  addVehicle(world, Car, Lime);
+  worldAddVehicle(world, Car, Lime);
   world.occupied = Car;
 
   std::vector<double> plugin;

@@ -1,4 +1,4 @@
-#include "standins/native/profile.h"
+#include "standins/linux/ini_reader.h"
 
 #include <fstream>
 #include <iterator>
@@ -6,7 +6,7 @@
 #include <string>
 
 #include "host/platform.h"
-#include "standins/native/standins.h"
+#include "standins/linux/standins.h"
 
 StandinProfile standinProfile;
 
