@@ -16,14 +16,15 @@ linux=(host/entry.cpp input/*.cpp neon/*.cpp standins/linux/*.cpp standins/world
 fuzz=(tests/fuzz/*.cpp)
 windows=(standins/scripthookv_dll/*.cpp tests/e2e/*.cpp tools/ride/*.cpp bench/shipped_dll/*.cpp)
 
-# MinGW-w64's C++ and Windows headers, without GCC's own intrinsics headers,
-# which clang brings its own of.
+# MinGW-w64's C++ and Windows headers, as the windows build's compiler
+# searches them, less GCC's own intrinsics headers (clang has its own).
+mingw=$(sed -n 's/^QUILLMERE_MINGW_CXX:FILEPATH=//p' build/windows/CMakeCache.txt)
 mingw_headers=()
 while read -r folder; do
   mingw_headers+=("--extra-arg=-isystem$folder")
-done < <(echo | x86_64-w64-mingw32-g++-posix -std=c++20 -E -x c++ -v - 2>&1 |
+done < <(echo | "$mingw" -std=c++20 -E -x c++ -v - 2>&1 |
   sed -n '/search starts here:/,/End of search list/p' | grep '^ ' | sed 's/^ *//' |
-  grep -Ev '/include(-fixed)?$'; echo /usr/x86_64-w64-mingw32/include)
+  grep -Ev '/gcc/[^/]+/[^/]+/include(-fixed)?$')
 
 tidy() {  # BUILD [EXTRA ARGS...] -- FILES...
   local build=$1
