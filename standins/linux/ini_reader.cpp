@@ -1,5 +1,6 @@
 #include "standins/linux/ini_reader.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -98,7 +99,6 @@ char16_t asciiLower(char16_t c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : 
 
 bool sameName(TextView name, std::string_view wanted) {
   name = uptoNul(name);
-  wanted = wanted.substr(0, wanted.find('\0'));
   if (name.size() != wanted.size()) {
     return false;
   }
@@ -208,20 +208,11 @@ extern "C" std::uint32_t GetPrivateProfileIntA(const char* section, const char* 
                                                std::int32_t defaultValue, const char* fileName) {
   standinProfile.calls.fetch_add(1, std::memory_order_relaxed);
   // The plugin names its file the Windows way (".\\Quillmere.ini").
+  // A file that cannot be read, or a folder of that name, reads as empty: the
+  // default.
   std::string path(fileName);
-  for (char& c : path) {
-    if (c == '\\') {
-      c = '/';
-    }
-  }
+  std::replace(path.begin(), path.end(), '\\', '/');
   std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    return static_cast<std::uint32_t>(defaultValue);
-  }
   const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  // A folder of that name opens but reads nothing: as missing.
-  if (in.bad()) {
-    return static_cast<std::uint32_t>(defaultValue);
-  }
   return readProfileInt(bytes, section, key, defaultValue);
 }

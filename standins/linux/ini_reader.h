@@ -1,4 +1,4 @@
-// The native stand-in for GetPrivateProfileIntA, split so that the reading
+// The Linux build's stand-in for GetPrivateProfileIntA, split so that the reading
 // itself can be fuzzed without files.
 //
 // It reads INI text as KERNEL32 does (tests/ini_reader holds the table that

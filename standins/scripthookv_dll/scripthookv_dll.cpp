@@ -1,4 +1,4 @@
-// The stand-in script host: see standin_host.h.
+// The stand-in script host, ScriptHookV.dll: see scripthookv_dll.h.
 #define SCRIPTHOOKV_DLL_BUILDING
 #include "standins/scripthookv_dll/scripthookv_dll.h"
 
@@ -172,7 +172,7 @@ void waitUntilDelivered(std::uint64_t sequence) {
 
 }  // namespace
 
-// --- The host's eight functions, exported under the decorated names (host.def).
+// --- The host's eight functions, exported under the decorated names (scripthookv_dll.def).
 
 extern "C" {
 

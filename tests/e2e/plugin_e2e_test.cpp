@@ -5,12 +5,14 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "standins/scripthookv_dll/scripthookv_dll.h"
 #include "tests/common/neon_colour.h"
+#include "tests/common/working_folder.h"
 
 namespace {
 
@@ -55,33 +57,13 @@ class EndToEnd : public ::testing::Test {
     host.world.player = Player;
     worldAddVehicle(host.world, CarA, Magenta);
     worldAddVehicle(host.world, CarB, Cyan);
-
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    // Wine reuses process ids, and a crashed run leaves its folder: count up
-    // to a name nobody has.
-    for (int attempt = 0; folder_.empty() && attempt < 10'000; ++attempt) {
-      const std::string name = std::string(temp) + "quillmere-e2e-" +
-                               std::to_string(GetCurrentProcessId()) + "-" +
-                               std::to_string(attempt);
-      if (CreateDirectoryA(name.c_str(), nullptr)) {
-        folder_ = name;
-      }
-    }
-    ASSERT_FALSE(folder_.empty()) << "no temporary folder in " << temp;
-    GetCurrentDirectoryA(MAX_PATH, temp);
-    previousFolder_ = temp;
-    ASSERT_TRUE(SetCurrentDirectoryA(folder_.c_str()));
+    folder_.emplace();
   }
 
+  // The plugin goes before its folder.
   void end() {
     standinUnloadPlugin();
-    if (!folder_.empty()) {
-      SetCurrentDirectoryA(previousFolder_.c_str());
-      DeleteFileA((folder_ + "\\Quillmere.ini").c_str());
-      RemoveDirectoryA(folder_.c_str());
-      folder_.clear();
-    }
+    folder_.reset();
   }
 
   void TearDown() override { end(); }
@@ -138,8 +120,7 @@ class EndToEnd : public ::testing::Test {
   std::uint32_t start_ = 0;
 
  private:
-  std::string folder_;  // the case's current directory; empty between cases
-  std::string previousFolder_;
+  std::optional<WorkingFolder> folder_;  // the case's current directory; none between cases
 };
 
 TEST_F(EndToEnd, LoadRegistersScriptThenHandlerAndUnloadWithdrawsInTheSameOrder) {

@@ -322,17 +322,15 @@ Line split(const std::string& text) {
     line.args.push_back(word);
   }
   const std::size_t verbEnd = content.find_first_of(" \t", content.find_first_not_of(" \t"));
-  if (verbEnd != std::string::npos) {
-    line.rest = content.substr(content.find_first_not_of(" \t", verbEnd) == std::string::npos
-                                   ? content.size()
-                                   : content.find_first_not_of(" \t", verbEnd));
+  const std::size_t restStart = content.find_first_not_of(" \t", verbEnd);
+  if (restStart != std::string::npos) {
+    line.rest = content.substr(restStart);
     line.rest.erase(line.rest.find_last_not_of(" \t") + 1);
   }
   return line;
 }
 
-Step parseLine(const std::string& text, ParseState& state) {
-  const Line line = split(text);
+Step parseLine(const Line& line, ParseState& state) {
   for (const Verb& verb : Verbs) {
     if (line.verb == verb.name) {
       return verb.parse(line, state);
@@ -360,11 +358,12 @@ std::vector<Step> parse(const std::string& fileName, const std::string& bytes) {
     if (!line.empty() && line.back() == '\r') {
       line.pop_back();
     }
-    if (split(line).verb.empty()) {
+    const Line words = split(line);
+    if (words.verb.empty()) {
       continue;
     }
     try {
-      Step step = parseLine(line, state);
+      Step step = parseLine(words, state);
       step.line = number;
       steps.push_back(step);
     } catch (const ScriptError& error) {
