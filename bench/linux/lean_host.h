@@ -1,18 +1,22 @@
-// The benchmark's world: one player, two vehicles, a clock that stands still.
+// The benchmark's host: the least a real host must do, and the world it
+// answers from, one player and two vehicles, with a clock that stands still.
 #pragma once
 
 #include <cstdint>
 
-#include "host/natives.h"
+#include "standins/world/world.h"
 
 inline constexpr GameHandle BenchPlayer = 0x11;
 inline constexpr GameHandle BenchCarA = 0x21;
 inline constexpr GameHandle BenchCarB = 0x22;
 
-struct BenchWorld {
-  GameHandle occupied;  // the vehicle the player sits in, 0 on foot
-  NeonColour colourA;   // BenchCarA's neon colour
-  NeonColour colourB;   // BenchCarB's neon colour
-  std::uint32_t now;    // what GetTickCount returns
+struct LeanHost {
+  StandinWorld world;  // what the natives answer from
+  std::uint32_t now;   // what GetTickCount returns
 };
-extern BenchWorld benchWorld;
+extern LeanHost leanHost;
+
+// Sets the world up: the player, BenchCarA in `colourA` and BenchCarB in
+// `colourB`, the player in `occupied` (0: on foot), the clock at `now`.
+void leanHostSetWorld(GameHandle occupied, NeonColour colourA, NeonColour colourB,
+                      std::uint32_t now);

@@ -38,10 +38,15 @@ void scriptWait(std::uint32_t /*milliseconds*/) {
   }
 }
 
-void nativeInit(std::uint64_t hash) { worldBeginNativeCall(recordingHost.natives, hash); }
-void nativePush64(std::uint64_t value) { worldPushNativeArgument(recordingHost.natives, value); }
+void nativeInit(std::uint64_t hash) { worldBeginNativeCall(recordingHost.pendingCall, hash); }
+void nativePush64(std::uint64_t value) {
+  worldPushNativeArgument(recordingHost.pendingCall, value);
+}
 std::uint64_t* nativeCall() {
-  return worldFinishNativeCall(recordingHost.natives, recordingHost.world);
+  RecordingHost& host = recordingHost;
+  worldLogNativeCall(host.natives, host.pendingCall);
+  host.resultSlot = worldAnswerNative(host.world, host.pendingCall);
+  return &host.resultSlot;
 }
 
 }  // extern "C"

@@ -29,6 +29,8 @@ extern StandinProfile standinProfile;
 // The host's side: the world, and what the plugin asked of the host.
 struct RecordingHost {
   StandinWorld world;             // what the natives answer from
+  NativeCallRecord pendingCall;   // the native call between nativeInit and nativeCall
+  std::uint64_t resultSlot;       // what nativeCall returns a pointer to
   NativeCallLog natives;          // native calls, oldest first
   RegistrationLog registrations;  // registration calls, oldest first
   std::uint32_t scriptWaitCalls;  // scriptWait calls made

@@ -40,6 +40,10 @@ struct KeyQueue {
 };
 
 StandinDllState state;
+// Set by standinSetLean, kept across standinReset: a mode of the host, not a record.
+bool lean;
+NativeCallRecord pendingCall;  // the native call between nativeInit and nativeCall
+std::uint64_t resultSlot;      // what nativeCall returns a pointer to
 Script scripts[MaxScripts];
 Script* runningScript;  // the script whose fiber runs now, or null
 void* hostFiber;        // the frame loop's fiber
@@ -57,7 +61,7 @@ HMODULE plugin;
 std::atomic<std::uint32_t> testClock;
 
 void record(const RegistrationRecord& entry) {
-  if (!state.natives.lean) {
+  if (!lean) {
     worldRecordRegistration(state.registrations, entry);
   }
 }
@@ -222,16 +226,21 @@ void standinDllKeyboardHandlerUnregister(KeyboardHandler handler) {
 }
 
 void standinDllScriptWait(DWORD milliseconds) {
-  ++state.scriptWaitCalls;
   state.lastWaitMilliseconds = milliseconds;
   if (runningScript != nullptr) {
     SwitchToFiber(hostFiber);
   }
 }
 
-void standinDllNativeInit(std::uint64_t hash) { worldBeginNativeCall(state.natives, hash); }
-void standinDllNativePush64(std::uint64_t value) { worldPushNativeArgument(state.natives, value); }
-std::uint64_t* standinDllNativeCall() { return worldFinishNativeCall(state.natives, state.world); }
+void standinDllNativeInit(std::uint64_t hash) { worldBeginNativeCall(pendingCall, hash); }
+void standinDllNativePush64(std::uint64_t value) { worldPushNativeArgument(pendingCall, value); }
+std::uint64_t* standinDllNativeCall() {
+  if (!lean) {
+    worldLogNativeCall(state.natives, pendingCall);
+  }
+  resultSlot = worldAnswerNative(state.world, pendingCall);
+  return &resultSlot;
+}
 
 }  // extern "C"
 
@@ -251,6 +260,8 @@ STANDIN_API int standinLoadPlugin(const char* path, int useTestClock) {
   }
   if (useTestClock != 0 && !patchImport(plugin, "KERNEL32.dll", "GetTickCount",
                                         reinterpret_cast<void*>(testGetTickCount))) {
+    // Not left loaded on the real clock: unloading withdraws what it registered.
+    standinUnloadPlugin();
     return 0;
   }
   return 1;
@@ -326,13 +337,11 @@ STANDIN_API void standinWaitForKeys() {
   waitUntilDelivered(queued);
 }
 
-STANDIN_API void standinSetLean(int lean) { state.natives.lean = lean != 0; }
+STANDIN_API void standinSetLean(int on) { lean = on != 0; }
 
 STANDIN_API void standinSetClock(std::uint32_t now) {
   testClock.store(now, std::memory_order_relaxed);
 }
-
-STANDIN_API std::uint32_t standinClock() { return testClock.load(std::memory_order_relaxed); }
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {

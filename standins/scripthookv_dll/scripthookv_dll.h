@@ -8,8 +8,8 @@
 // - keyboard events reach the registered handlers from an input thread of
 //   the host's own, as the real host delivers them from the game window's
 //   thread;
-// - the four natives are answered from the tiny world of standins/world, and
-//   every registration and native call is recorded;
+// - the four natives are answered by the tiny world of standins/world, and
+//   every registration and native call is recorded (unless lean);
 // - the plugin's import of GetTickCount can be pointed at a clock the test
 //   sets, by patching the loaded plugin's import address table.
 //
@@ -33,7 +33,6 @@ struct StandinDllState {
   StandinWorld world;                  // what the natives answer from
   NativeCallLog natives;               // native calls since the last clear
   RegistrationLog registrations;       // registration calls, oldest first
-  std::uint32_t scriptWaitCalls;       // scriptWait calls since the reset
   std::uint32_t lastWaitMilliseconds;  // scriptWait's latest argument
   std::uint32_t scriptStarts;          // script functions started (first run or restart)
 };
@@ -47,7 +46,8 @@ STANDIN_API void standinReset(std::uint32_t now);
 
 // Loads the plugin from `path` (a Windows path); with `testClock` non-zero,
 // its GetTickCount import is pointed at the clock standinSetClock sets.
-// Returns 0 when the module does not load or has no such import.
+// Returns 0, with nothing left loaded, when the module does not load or has
+// no such import.
 STANDIN_API int standinLoadPlugin(const char* path, int testClock);
 // Unloads the plugin loaded by standinLoadPlugin.
 STANDIN_API void standinUnloadPlugin();
@@ -74,11 +74,11 @@ STANDIN_API void standinPostKey(std::uint32_t key, std::uint16_t repeats, std::u
 // Returns once every queued event has been delivered.
 STANDIN_API void standinWaitForKeys();
 
-// With `lean` non-zero the host records nothing, neither registrations nor
+// With `on` non-zero the host records nothing, neither registrations nor
 // native calls, and does the least a real host must: keep each call's hash
-// and arguments and answer it. For timing the shipped plugin.
-STANDIN_API void standinSetLean(int lean);
+// and arguments and answer it. For timing the shipped plugin. A mode of the
+// host, kept across standinReset; off until set.
+STANDIN_API void standinSetLean(int on);
 
 // The test clock that a plugin loaded with testClock reads as GetTickCount.
 STANDIN_API void standinSetClock(std::uint32_t now);
-STANDIN_API std::uint32_t standinClock();

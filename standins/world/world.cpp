@@ -21,24 +21,13 @@ StandinVehicle* worldAddVehicle(StandinWorld& world, GameHandle handle, NeonColo
   return vehicle;
 }
 
-void worldRecordRegistration(RegistrationLog& log, const RegistrationRecord& entry) {
-  if (log.count < MaxRegistrations) {
-    log.records[log.count] = entry;
-  }
-  ++log.count;
+void worldBeginNativeCall(NativeCallRecord& call, std::uint64_t hash) {
+  call.hash = hash;
+  call.argCount = 0;
 }
 
-void worldBeginNativeCall(NativeCallLog& natives, std::uint64_t hash) {
-  if (!natives.lean) {
-    natives.pending = {};
-  }
-  natives.pending.hash = hash;
-  natives.pending.argCount = 0;
-}
-
-void worldPushNativeArgument(NativeCallLog& natives, std::uint64_t value) {
-  NativeCallRecord& call = natives.pending;
-  if (call.argCount < 8) {
+void worldPushNativeArgument(NativeCallRecord& call, std::uint64_t value) {
+  if (call.argCount < MaxNativeArguments) {
     call.args[call.argCount] = value;
   }
   ++call.argCount;
@@ -54,21 +43,32 @@ void writeInt32(std::uint64_t address, std::int32_t value) {
   *reinterpret_cast<std::int32_t*>(static_cast<std::uintptr_t>(address)) = value;
 }
 
+// The vehicle a call's first argument names, or null.
+StandinVehicle* vehicleOf(StandinWorld& world, const NativeCallRecord& call) {
+  return worldFindVehicle(world, low32(call.args[0]));
+}
+
+// The game's side of each native, by the game's own numbers. A call with
+// another number of arguments than the native takes is answered with 0 and
+// does nothing, so a plugin that pushes too few or too many shows.
 std::uint32_t answer(StandinWorld& world, const NativeCallRecord& call) {
+  const std::uint32_t count = call.argCount;
   switch (call.hash) {
-    case PlayerCharacterNative:
-      return static_cast<std::uint32_t>(world.player);
-    case OccupiedVehicleNative:
-      return low32(call.args[0]) == world.player ? static_cast<std::uint32_t>(world.occupied) : 0;
-    case NeonColourGetterNative:
-      if (const StandinVehicle* vehicle = worldFindVehicle(world, low32(call.args[0]))) {
+    case GameNatives::PlayerCharacter:
+      return count == 0 ? static_cast<std::uint32_t>(world.player) : 0;
+    case GameNatives::OccupiedVehicle:
+      return count == 2 && low32(call.args[0]) == world.player
+                 ? static_cast<std::uint32_t>(world.occupied)
+                 : 0;
+    case GameNatives::NeonColourGetter:
+      if (const StandinVehicle* vehicle = count == 4 ? vehicleOf(world, call) : nullptr) {
         writeInt32(call.args[1], vehicle->neon.red);
         writeInt32(call.args[2], vehicle->neon.green);
         writeInt32(call.args[3], vehicle->neon.blue);
       }
       return 0;
-    case NeonColourSetterNative:
-      if (StandinVehicle* vehicle = worldFindVehicle(world, low32(call.args[0]))) {
+    case GameNatives::NeonColourSetter:
+      if (StandinVehicle* vehicle = count == 4 ? vehicleOf(world, call) : nullptr) {
         vehicle->neon = {low32(call.args[1]), low32(call.args[2]), low32(call.args[3])};
       }
       return 0;
@@ -79,15 +79,24 @@ std::uint32_t answer(StandinWorld& world, const NativeCallRecord& call) {
 
 }  // namespace
 
-std::uint64_t* worldFinishNativeCall(NativeCallLog& natives, StandinWorld& world) {
-  const NativeCallRecord& call = natives.pending;
-  if (!natives.lean) {
-    if (natives.count < NativeLogSize) {
-      natives.log[natives.count] = call;
+std::uint64_t worldAnswerNative(StandinWorld& world, const NativeCallRecord& call) {
+  return (static_cast<std::uint64_t>(world.resultUpperBits) << 32) | answer(world, call);
+}
+
+void worldLogNativeCall(NativeCallLog& log, const NativeCallRecord& call) {
+  if (log.count < NativeLogSize) {
+    NativeCallRecord& entry = log.log[log.count];
+    entry = {call.hash, {}, call.argCount};
+    for (std::uint32_t i = 0; i < call.argCount && i < MaxNativeArguments; ++i) {
+      entry.args[i] = call.args[i];
     }
-    ++natives.count;
   }
-  natives.resultSlot =
-      (static_cast<std::uint64_t>(world.resultUpperBits) << 32) | answer(world, call);
-  return &natives.resultSlot;
+  ++log.count;
+}
+
+void worldRecordRegistration(RegistrationLog& log, const RegistrationRecord& entry) {
+  if (log.count < MaxRegistrations) {
+    log.records[log.count] = entry;
+  }
+  ++log.count;
 }

@@ -1,17 +1,20 @@
-// What both stand-in hosts share: a tiny game world that answers the plugin's
-// four natives, and the records of what the plugin asked of the host.
+// What every stand-in host shares: a tiny game world, the one place that says
+// what the game does for each of the plugin's four natives, and the records
+// of what the plugin asked of a host.
 //
-// The Linux build's recording host (standins/linux) and the stand-in
-// ScriptHookV.dll (standins/scripthookv_dll) both answer natives through
-// worldFinishNativeCall and record registrations with
-// worldRecordRegistration, so a test of either sees the same game. Script
-// thread only, like the natives.
+// Three hosts use it: the Linux build's recording host (standins/linux), the
+// stand-in ScriptHookV.dll (standins/scripthookv_dll) and the Linux
+// benchmark's lean host (bench/linux). Each keeps the call being made between
+// nativeInit and nativeCall in a NativeCallRecord, has the world answer it
+// with worldAnswerNative, and logs it or not as it pleases; so a test of any
+// of them sees the same game. Script thread only, like the natives.
 #pragma once
 
 #include <cstdint>
 
-#include "host/host.h"
-#include "host/natives.h"
+#include "host/host.h"     // ScriptFunction, KeyboardHandler: what a host is handed
+#include "host/natives.h"  // GameHandle, NeonColour: the natives' argument types
+#include "standins/world/game_natives.h"
 
 inline constexpr int StandinMaxVehicles = 8;
 
@@ -30,24 +33,43 @@ struct StandinWorld {
   std::uint32_t resultUpperBits;  // fault: put above the low 32 bits of every native result
 };
 
+// The world's vehicle `handle`, or null.
+StandinVehicle* worldFindVehicle(StandinWorld& world, GameHandle handle);
+// Adds a vehicle, or recolours the one with that handle. Null when the world is full.
+StandinVehicle* worldAddVehicle(StandinWorld& world, GameHandle handle, NeonColour neon);
+
+inline constexpr std::uint32_t MaxNativeArguments = 8;
+
 // One native call as the host saw it.
 struct NativeCallRecord {
-  std::uint64_t hash;      // from nativeInit
-  std::uint64_t args[8];   // from nativePush64, first first; the first argCount are kept
-  std::uint32_t argCount;  // pushes since nativeInit (beyond 8 they are counted, not kept)
+  std::uint64_t hash;                      // from nativeInit
+  std::uint64_t args[MaxNativeArguments];  // from nativePush64, first first; see argCount
+  std::uint32_t argCount;  // pushes since nativeInit; the first MaxNativeArguments are kept
 };
+
+// A host's nativeInit and nativePush64: start `call` for `hash`, append an argument.
+void worldBeginNativeCall(NativeCallRecord& call, std::uint64_t hash);
+void worldPushNativeArgument(NativeCallRecord& call, std::uint64_t value);
+
+// A host's nativeCall: does what the game does for `call` in `world`, reading
+// 32-bit arguments from the low half of their slots and writing colours
+// through pointer arguments as 32-bit integers. Returns what the host's
+// result slot then holds: the answer in the low 32 bits, the world's
+// resultUpperBits above. A native the game does not have does nothing and
+// answers 0.
+std::uint64_t worldAnswerNative(StandinWorld& world, const NativeCallRecord& call);
 
 inline constexpr int NativeLogSize = 4096;
 
-// Native calls in progress and made. Invariant: log[0..min(count, NativeLogSize))
-// are the calls since the last clear, oldest first.
+// The native calls made. Invariant: log[0..min(count, NativeLogSize)) are the
+// calls since the last clear, oldest first, their arguments beyond argCount zero.
 struct NativeCallLog {
-  bool lean;                            // answer only: keep the hash and arguments, log nothing
-  NativeCallRecord pending;             // the call between nativeInit and nativeCall
-  std::uint64_t resultSlot;             // what nativeCall hands back a pointer to
   NativeCallRecord log[NativeLogSize];  // the calls made
   int count;                            // calls made since the last clear (may exceed the log)
 };
+
+// Adds `call` to `log`, or only counts it once the log is full.
+void worldLogNativeCall(NativeCallLog& log, const NativeCallRecord& call);
 
 enum class RegistrationCall {
   ScriptRegister,
@@ -73,17 +95,5 @@ struct RegistrationLog {
   int count;                                     // calls made (may exceed the log)
 };
 
-// The world's vehicle `handle`, or null.
-StandinVehicle* worldFindVehicle(StandinWorld& world, GameHandle handle);
-// Adds a vehicle, or recolours the one with that handle. Null when the world is full.
-StandinVehicle* worldAddVehicle(StandinWorld& world, GameHandle handle, NeonColour neon);
-
 // Adds `entry` to `log`, or only counts it once the log is full.
 void worldRecordRegistration(RegistrationLog& log, const RegistrationRecord& entry);
-
-// The three steps of a native call, recorded in `natives` and answered from
-// `world`: reading 32-bit arguments from the low half of their slots, writing
-// colours through pointer arguments as 32-bit integers.
-void worldBeginNativeCall(NativeCallLog& natives, std::uint64_t hash);
-void worldPushNativeArgument(NativeCallLog& natives, std::uint64_t value);
-std::uint64_t* worldFinishNativeCall(NativeCallLog& natives, StandinWorld& world);

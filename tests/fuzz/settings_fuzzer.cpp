@@ -77,11 +77,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (chdir(startFolder.c_str()) != 0) {
     std::abort();
   }
-  const std::uint32_t wantMain = hasMain ? static_cast<std::uint32_t>(main) : DefaultMainKey;
+  // The defaults as the player's guide gives them: N (78) and -1 (no modifier).
+  const std::uint32_t wantMain = hasMain ? static_cast<std::uint32_t>(main) : 78;
   const std::uint32_t wantModifier =
-      hasModifier ? static_cast<std::uint32_t>(modifier) : NoModifier;
+      hasModifier ? static_cast<std::uint32_t>(modifier) : 0xFFFFFFFFu;
   if (hotkeySettings.mainKey != wantMain || hotkeySettings.modifierKey != wantModifier ||
-      hotkeySettings.noModifier != (wantModifier == NoModifier)) {
+      hotkeySettings.noModifier != (wantModifier == 0xFFFFFFFFu)) {
     std::fprintf(stderr, "settings file:\n%s\nread main %u modifier %u\n", file.c_str(),
                  hotkeySettings.mainKey, hotkeySettings.modifierKey);
     std::abort();

@@ -193,11 +193,11 @@ void NeonProperty::ride(std::uint32_t seed, int steps) {
       ASSERT_EQ(worldFindVehicle(recordingHost.world, current)->neon, neonState.savedColour)
           << "lit: the vehicle shows the saved colour; " << where;
     }
-    const int setters =
-        recordingHost.natives.log[recordingHost.natives.count - 1].hash == NeonColourSetterNative &&
-                previous == current && current != 0
-            ? 1
-            : 0;
+    const int setters = recordingHost.natives.log[recordingHost.natives.count - 1].hash ==
+                                    GameNatives::NeonColourSetter &&
+                                previous == current && current != 0
+                            ? 1
+                            : 0;
     ASSERT_EQ(setters == 1, expectSwitch) << "switch iff held, staying in, spaced; " << where;
     ASSERT_EQ(neonState.lightsOn, model.lit) << where;
     ASSERT_EQ(neonState.savedColour, model.saved) << where;

@@ -22,7 +22,7 @@ constexpr int Events = 1'000'000;
 int settersIn(const NativeCallLog& natives) {
   int setters = 0;
   for (int i = 0; i < natives.count && i < NativeLogSize; ++i) {
-    setters += natives.log[i].hash == NeonColourSetterNative ? 1 : 0;
+    setters += natives.log[i].hash == GameNatives::NeonColourSetter ? 1 : 0;
   }
   return setters;
 }
@@ -33,7 +33,7 @@ TEST(KeyStress, AMillionEventsWhileFramesRun) {
   recordingHost.world.player = Player;
   worldAddVehicle(recordingHost.world, Car, {10, 20, 30});
   recordingHost.world.occupied = Car;
-  hotkeySettings = {78, NoModifier, true};
+  hotkeySettings = {78, 0xFFFFFFFF, true};
 
   std::atomic<bool> done{false};
   std::thread keyboard([&done] {

@@ -30,15 +30,14 @@ struct SettingsCase {
 // How the file's text reads is the INI table's business (tests/ini_reader);
 // these are what the plugin makes of the values.
 const SettingsCase settingsCases[] = {
-    {"no file", nullptr, 78, NoModifier, true},
-    {"shipped defaults", "[keys]\nquillmere_modifier=-1\nquillmere=78\n", 78, NoModifier, true},
-    {"main key only", "[keys]\nquillmere=76\n", 76, NoModifier, true},
+    {"no file", nullptr, 78, Minus1, true},
+    {"shipped defaults", "[keys]\nquillmere_modifier=-1\nquillmere=78\n", 78, Minus1, true},
+    {"main key only", "[keys]\nquillmere=76\n", 76, Minus1, true},
     {"modifier and main", "[keys]\nquillmere_modifier=17\nquillmere=76\n", 76, 17, false},
     {"modifier 255 kept", "[keys]\nquillmere_modifier=255\n", 78, 255, false},
     {"modifier -2 kept", "[keys]\nquillmere_modifier=-2\n", 78, 0xFFFFFFFEu, false},
-    {"modifier 0xFFFFFFFF is none", "[keys]\nquillmere_modifier=4294967295\n", 78, NoModifier,
-     true},
-    {"main key 4096 kept", "[keys]\nquillmere=4096\n", 4096, NoModifier, true},
+    {"modifier 0xFFFFFFFF is none", "[keys]\nquillmere_modifier=4294967295\n", 78, Minus1, true},
+    {"main key 4096 kept", "[keys]\nquillmere=4096\n", 4096, Minus1, true},
     {"modifier 0 is a key", "[keys]\nquillmere_modifier=0\n", 78, 0, false},
 };
 

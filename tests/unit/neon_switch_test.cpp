@@ -105,7 +105,7 @@ TEST_P(NeonSwitchTest, KeyCodesOutsideTheTableNeverFire) {
   const struct {
     std::uint32_t mainKey;
     std::uint32_t modifierKey;
-  } settings[] = {{255, NoModifier}, {4096, NoModifier}, {KeyN, 255}, {KeyN, 0xFFFFFFFEu}};
+  } settings[] = {{255, Minus1}, {4096, Minus1}, {KeyN, 255}, {KeyN, 0xFFFFFFFEu}};
   for (const auto& s : settings) {
     useHotkey(s.mainKey, s.modifierKey);
     handleKeyEvent(s.mainKey, 1, 0, 0, 0, 0, 0);

@@ -15,8 +15,10 @@
 #include "tests/common/plugin_state.h"
 
 inline constexpr GameHandle PlayerHandle = 0x101;
+// Key codes and settings as Windows and a player write them, never the plugin's own constants.
 inline constexpr std::uint32_t KeyN = 78;
 inline constexpr std::uint32_t KeyCtrl = 17;
+inline constexpr std::uint32_t Minus1 = 0xFFFFFFFF;  // a modifier of -1, read into 32 bits: none
 
 // Timing scenarios run from an ordinary tick and from just below the 32-bit
 // wrap, so that every scenario longer than two seconds crosses it.
@@ -44,8 +46,8 @@ class PluginTest : public ::testing::TestWithParam<std::uint32_t> {
   static void keyDown(std::uint32_t key) { handleKeyEvent(key, 1, 0, 0, 0, 0, 0); }
   static void keyUp(std::uint32_t key) { handleKeyEvent(key, 1, 0, 0, 0, 1, 1); }
 
-  static void useHotkey(std::uint32_t mainKey, std::uint32_t modifierKey = NoModifier) {
-    hotkeySettings = {mainKey, modifierKey, modifierKey == NoModifier};
+  static void useHotkey(std::uint32_t mainKey, std::uint32_t modifierKey = Minus1) {
+    hotkeySettings = {mainKey, modifierKey, modifierKey == Minus1};
   }
   // As if the last switch were long ago, so the first switch of a scenario
   // does not depend on where the scenario starts.

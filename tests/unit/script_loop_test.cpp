@@ -15,9 +15,9 @@ using ScriptLoopTest = PluginTest;
 
 TEST_F(ScriptLoopTest, OnFootTheFrameOnlyAsksWhereThePlayerIs) {
   EXPECT_EQ(frame(), 2);
-  EXPECT_EQ(call(0).hash, PlayerCharacterNative);
+  EXPECT_EQ(call(0).hash, GameNatives::PlayerCharacter);
   EXPECT_EQ(call(0).argCount, 0u);
-  EXPECT_EQ(call(1).hash, OccupiedVehicleNative);
+  EXPECT_EQ(call(1).hash, GameNatives::OccupiedVehicle);
   ASSERT_EQ(call(1).argCount, 2u);
   EXPECT_EQ(call(1).args[0], static_cast<std::uint64_t>(PlayerHandle));
   EXPECT_EQ(call(1).args[1], 0u);
@@ -29,7 +29,7 @@ TEST_F(ScriptLoopTest, GettingInReadsTheColourStraightIntoTheSavedColour) {
   neonState.lightsOn = false;
   EXPECT_EQ(frame(), 3);
   const NativeCallRecord& read = call(2);
-  EXPECT_EQ(read.hash, NeonColourGetterNative);
+  EXPECT_EQ(read.hash, GameNatives::NeonColourGetter);
   ASSERT_EQ(read.argCount, 4u);
   EXPECT_EQ(read.args[0], static_cast<std::uint64_t>(CarA));
   EXPECT_EQ(read.args[1], reinterpret_cast<std::uintptr_t>(&neonState.savedColour.red));
@@ -73,7 +73,7 @@ TEST_F(ScriptLoopTest, GettingOutPutsTheSavedColourBackLitOrDark) {
     onFoot();
     EXPECT_EQ(frame(), 3) << "lit " << lit;
     const NativeCallRecord& set = call(2);
-    EXPECT_EQ(set.hash, NeonColourSetterNative);
+    EXPECT_EQ(set.hash, GameNatives::NeonColourSetter);
     ASSERT_EQ(set.argCount, 4u);
     EXPECT_EQ(set.args[0], static_cast<std::uint64_t>(CarA));
     EXPECT_EQ(neonOf(CarA), Violet) << "lit " << lit;
@@ -89,7 +89,7 @@ TEST_F(ScriptLoopTest, TheFirstFrameInAVehicleIsGettingInEvenAfterAStartInIt) {
   EXPECT_THROW(scriptEntry(), StandinScriptStopped);
   EXPECT_EQ(callCount(), 3);
   EXPECT_EQ(neonState.savedColour, Teal);
-  EXPECT_EQ(hotkeySettings.mainKey, DefaultMainKey) << "settings are read before the first frame";
+  EXPECT_EQ(hotkeySettings.mainKey, 78u) << "settings are read before the first frame";
 }
 
 TEST_F(ScriptLoopTest, SettingsAreReadOncePerStartOfTheScript) {
@@ -118,7 +118,7 @@ TEST_F(ScriptLoopTest, ARestartInTheSameVehicleIsStayingIn) {
   EXPECT_THROW(scriptEntry(), StandinScriptStopped);
   EXPECT_FALSE(neonState.lightsOn) << "a restart must not count as getting in";
   for (int i = 0; i < callCount(); ++i) {
-    EXPECT_NE(call(i).hash, NeonColourGetterNative);
+    EXPECT_NE(call(i).hash, GameNatives::NeonColourGetter);
   }
 }
 
@@ -137,9 +137,9 @@ TEST_F(ScriptLoopTest, MovingStraightIntoAnotherVehicleRestoresTheFirstAndReadsT
     }
     sitIn(CarB);
     EXPECT_EQ(frame(), 4) << "lit " << lit;
-    EXPECT_EQ(call(2).hash, NeonColourSetterNative);
+    EXPECT_EQ(call(2).hash, GameNatives::NeonColourSetter);
     EXPECT_EQ(call(2).args[0], static_cast<std::uint64_t>(CarA));
-    EXPECT_EQ(call(3).hash, NeonColourGetterNative);
+    EXPECT_EQ(call(3).hash, GameNatives::NeonColourGetter);
     EXPECT_EQ(call(3).args[0], static_cast<std::uint64_t>(CarB));
     EXPECT_EQ(neonOf(CarA), Red) << "lit " << lit;
     EXPECT_EQ(neonState.savedColour, Teal) << "lit " << lit;
