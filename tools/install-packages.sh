@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  make cmake ninja-build pkgconf zip
+  make cmake ninja-build pkgconf zip unzip
   g++ clang llvm
   libgtest-dev googletest
   wine64

@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <utility>
@@ -29,9 +31,8 @@ constexpr std::uint8_t ScanCode = 0x31;
 constexpr std::uint32_t OrdinaryStart = 1'000'000;
 constexpr std::uint32_t BeforeWrapStart = 0xFFFFFFFFu - 2000;
 
-// dist/Quillmere.asi, the build's Windows name for it with Windows separators.
-std::string pluginPath() {
-  std::string path = QUILLMERE_PLUGIN_PATH;
+// A path the build gives, with Windows separators.
+std::string windowsPath(std::string path) {
   for (char& c : path) {
     if (c == '/') {
       c = '\\';
@@ -39,6 +40,10 @@ std::string pluginPath() {
   }
   return path;
 }
+
+// dist/Quillmere.asi and dist/Quillmere.ini, as they ship.
+std::string pluginPath() { return windowsPath(QUILLMERE_PLUGIN_PATH); }
+std::string shippedSettingsPath() { return windowsPath(QUILLMERE_SHIPPED_SETTINGS_PATH); }
 
 // Each case gets a fresh folder as the current directory, with its own
 // settings file or none, and a fresh module: loaded in SetUp (or by the
@@ -228,6 +233,48 @@ TEST_F(EndToEnd, SettingsVariants) {
     press(c.mainKey);
     EXPECT_EQ(frameSwitchesAt(1000), c.fires) << c.name;
   }
+}
+
+// Sets `key`'s value on its one line "key=from" in INI text to `to`, as a
+// player edits it; false unless there is exactly one such line.
+bool editSetting(std::string& text, const std::string& key, const std::string& from,
+                 const std::string& to) {
+  const std::string line = key + "=" + from;
+  std::size_t found = std::string::npos;
+  for (std::size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) {
+    const std::size_t end = at + line.size();
+    const bool wholeLine = (at == 0 || text[at - 1] == '\n') &&
+                           (end == text.size() || text[end] == '\r' || text[end] == '\n');
+    if (wholeLine) {
+      if (found != std::string::npos) {
+        return false;
+      }
+      found = at;
+    }
+  }
+  if (found == std::string::npos) {
+    return false;
+  }
+  text.replace(found + key.size() + 1, from.size(), to);
+  return true;
+}
+
+// The shipped Quillmere.ini with only its two numbers changed, to Ctrl (17)
+// and L (76), as a player would: read by KERNEL32, it makes Ctrl+L the hotkey
+// and N nothing. A misspelt section or key in the shipped file would leave N.
+TEST_F(EndToEnd, TheShippedSettingsFileWithOnlyItsTwoNumbersChanged) {
+  std::ifstream shipped(shippedSettingsPath(), std::ios::binary);
+  ASSERT_TRUE(shipped) << shippedSettingsPath();
+  std::string text{std::istreambuf_iterator<char>(shipped), std::istreambuf_iterator<char>()};
+  ASSERT_TRUE(editSetting(text, "quillmere_modifier", "-1", "17")) << text;
+  ASSERT_TRUE(editSetting(text, "quillmere", "78", "76")) << text;
+  seated(text.c_str());
+  press(KeyN);
+  EXPECT_FALSE(frameSwitchesAt(1000)) << "N";
+  release(KeyN);
+  press(KeyCtrl);
+  press(KeyL);
+  EXPECT_TRUE(frameSwitchesAt(2000)) << "Ctrl+L";
 }
 
 class EndToEndTicks : public EndToEnd, public ::testing::WithParamInterface<std::uint32_t> {

@@ -1,24 +1,34 @@
 #!/usr/bin/env bash
 # Builds the player's package again, from a copy of the sources in another
-# folder, later, and checks that every file in it is byte for byte the one in
-# DIST: equal sources must give an equal package, wherever and whenever built.
-# Usage: check-reproducible.sh SOURCE DIST
+# folder, later, with the same cache settings as the build it checks, and
+# checks that every file of it is byte for byte the one in DIST: equal
+# sources must give an equal package, wherever and whenever built. The second
+# package goes to a folder that already holds another file, which must be
+# left as it was.
+# Usage: check-reproducible.sh SOURCE DIST [-DNAME=VALUE...]
 set -euo pipefail
 source=$1
 dist=$2
+shift 2
 # Two seconds on at least, so that any time stamp (to the second, or the
 # zip format's two) would differ.
 sleep 2
 copy=$(mktemp -d)
 trap 'rm -rf "$copy"' EXIT
 tar -C "$source" --exclude=./build --exclude=./dist --exclude=./.git -cf - . | tar -C "$copy" -xf -
+mkdir "$copy/shared"
+printf 'another mod\n' >"$copy/shared/OtherMod.asi"
 (
   cd "$copy"
-  cmake --preset windows --log-level=WARNING >/dev/null
+  cmake --preset windows --log-level=WARNING "$@" -DQUILLMERE_DIST_DIR="$copy/shared" >/dev/null
   cmake --build --preset windows --target dist >/dev/null
 ) || { echo "FAIL: the second build in $copy failed" >&2; exit 1; }
-if ! diff -r "$dist" "$copy/dist" >&2; then
-  echo "FAIL: a second build in another folder gives a different package" >&2
-  exit 1
-fi
-echo "a second build in another folder gives the same $(ls "$dist" | wc -l) files"
+[ "$(cat "$copy/shared/OtherMod.asi")" = "another mod" ] ||
+  { echo "FAIL: the package build changed another file in its folder" >&2; exit 1; }
+# The package's files: those its SHA256SUMS lists, and that list itself.
+names=($(sed -E 's/^[0-9a-f]{64} [ *]//' "$dist/SHA256SUMS") SHA256SUMS)
+for name in "${names[@]}"; do
+  cmp "$dist/$name" "$copy/shared/$name" >&2 ||
+    { echo "FAIL: a second build in another folder gives a different $name" >&2; exit 1; }
+done
+echo "a second build in another folder gives the same ${#names[@]} files, and leaves another file beside them"
