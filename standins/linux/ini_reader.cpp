@@ -114,7 +114,6 @@ bool sameName(TextView name, std::string_view wanted) {
 // without '=', nothing for a key or section that is not there.
 std::optional<TextView> findValue(TextView text, std::string_view section, std::string_view key) {
   bool inSection = sameName(u"", section);  // lines before any section header
-  bool sectionSeen = inSection;
   while (!text.empty()) {
     const std::size_t end = text.find_first_of(u"\r\n");
     const TextView line = trimmed(text.substr(0, end));
@@ -125,10 +124,11 @@ std::optional<TextView> findValue(TextView text, std::string_view section, std::
     const std::size_t close = line.rfind(u']');
     if (line.front() == '[' && close != TextView::npos) {
       if (inSection) {
-        return std::nullopt;  // the first such section ended without the key
+        // The first section of the name ended without the key: later ones
+        // of the same name are not searched.
+        return std::nullopt;
       }
-      inSection = !sectionSeen && sameName(trimmed(line.substr(1, close - 1)), section);
-      sectionSeen = sectionSeen || inSection;
+      inSection = sameName(trimmed(line.substr(1, close - 1)), section);
       continue;
     }
     if (!inSection) {
@@ -159,6 +159,9 @@ Text asCopied(TextView value) {
   return copied;
 }
 
+// What digitValue gives a character that is no digit: more than any base.
+constexpr int NotADigit = 36;
+
 int digitValue(char16_t c) {
   if (c >= '0' && c <= '9') {
     return c - '0';
@@ -169,7 +172,7 @@ int digitValue(char16_t c) {
   if (c >= 'A' && c <= 'Z') {
     return c - 'A' + 10;
   }
-  return 99;
+  return NotADigit;
 }
 
 std::uint32_t toInteger(TextView text) {
