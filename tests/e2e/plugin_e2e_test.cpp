@@ -161,6 +161,16 @@ TEST_F(EndToEnd, LoadRegistersScriptThenHandlerAndUnloadWithdrawsInTheSameOrder)
   EXPECT_EQ(standinHandlerCount(), 0);
 }
 
+// A plugin whose clock cannot be pointed at the test's is refused, and not
+// left loaded and registered on the real clock.
+TEST_F(EndToEnd, APluginWithoutAClockImportIsRefusedAndLeftUnloaded) {
+  constexpr const char* NoClockPlugin = "no_clock_plugin.dll";  // beside this program
+  EXPECT_EQ(standinLoadPlugin(NoClockPlugin, 1), 0);
+  EXPECT_EQ(GetModuleHandleA(NoClockPlugin), nullptr);
+  EXPECT_EQ(standinScriptCount(), 0);
+  EXPECT_EQ(standinState()->registrations.count, 2) << "registered on load, withdrawn on unload";
+}
+
 TEST_F(EndToEnd, DefaultHotkeyRideInDarkLitOutWithTheColourBack) {
   load();  // no settings file: N alone
   at(0);

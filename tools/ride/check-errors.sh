@@ -2,6 +2,10 @@
 # The ride tool on bad rides, one table: every row must end with exit status
 # 2 and one short LF-ended line on standard error, "FILE:LINE: MESSAGE", the
 # message matching the row's pattern. The last rows are rides it must accept.
+# Then failures on the way (a plugin that does not load, a picture that
+# cannot be written): exit status 1 and one line, "error: ...". Nothing may be
+# left behind: no ride folder in Wine's temporary folder, no Quillmere.ini in
+# the caller's.
 # Usage: check-errors.sh PLAY   (the environment names the build, as for play.sh)
 set -uo pipefail
 play=$1
@@ -9,6 +13,10 @@ folder=$(mktemp -d)
 trap 'rm -rf "$folder"' EXIT
 failures=0
 megabyte=$(head -c 1000000 /dev/zero | tr '\0' 'x')
+build=${QUILLMERE_BUILD:-$(cd "$(dirname "$0")/../.." && pwd)/build/windows}
+ride_folders() { find "$build/wineprefix/drive_c/users" -maxdepth 4 -name 'quillmere-ride-*' | sort; }
+ride_folders_before=$(ride_folders)
+cd "$folder"
 
 # name | file | line | message pattern (extended regex) | ride text (printf format)
 rows=(
@@ -39,7 +47,7 @@ for row in "${rows[@]}"; do
   else
     printf "$text" >"$ride"
   fi
-  "$play" "$ride" >"$folder/out" 2>"$folder/err"
+  "$play" --svg "$folder/picture.svg" "$ride" >"$folder/out" 2>"$folder/err"
   status=$?
   if [ "$line" = 0 ]; then
     [ "$status" -eq 0 ] || { echo "FAIL $name: exit $status: $(head -c 300 "$folder/err")"; failures=$((failures + 1)); }
@@ -53,5 +61,30 @@ for row in "${rows[@]}"; do
     failures=$((failures + 1))
   fi
 done
-echo "ride errors: $((${#rows[@]} - failures)) of ${#rows[@]} rows as expected"
+# Failures on the way: name | pattern | how to play.
+printf 'get-in 1 1,2,3\nwait 16\n' >"$folder/fine.ride"
+mkdir "$folder/not-a-plugin" "$folder/folder.svg"
+printf 'not a DLL\n' >"$folder/not-a-plugin/Quillmere.asi"
+cp "${QUILLMERE_DIST:-$build/../../dist}/Quillmere.ini" "${QUILLMERE_DIST:-$build/../../dist}/Quillmere.txt" \
+  "$folder/not-a-plugin/"
+failing=(
+  "plugin-does-not-load|error: cannot load the plugin .*not-a-plugin/Quillmere.asi|env QUILLMERE_DIST=$folder/not-a-plugin $play --svg $folder/p.svg $folder/fine.ride"
+  "picture-not-written|error: cannot write the picture .*folder.svg|$play --svg $folder/folder.svg $folder/fine.ride"
+)
+for row in "${failing[@]}"; do
+  IFS='|' read -r name pattern command <<<"$row"
+  $command >"$folder/out" 2>"$folder/err"
+  status=$?
+  if [ "$status" -ne 1 ] || [ "$(wc -l <"$folder/err")" -ne 1 ] || ! grep -Eq "^$pattern" "$folder/err"; then
+    echo "FAIL $name: exit $status: $(head -c 300 "$folder/err" | cat -v)"
+    failures=$((failures + 1))
+  fi
+done
+
+[ "$(ride_folders)" = "$ride_folders_before" ] ||
+  { echo "FAIL a ride left its folder behind: $(ride_folders)"; failures=$((failures + 1)); }
+[ ! -e "$folder/Quillmere.ini" ] ||
+  { echo "FAIL a ride wrote Quillmere.ini in the caller's folder"; failures=$((failures + 1)); }
+total=$((${#rows[@]} + ${#failing[@]} + 2))
+echo "ride errors: $((total - failures)) of $total rows as expected"
 [ "$failures" -eq 0 ]

@@ -1,0 +1,204 @@
+#!/usr/bin/env python3
+"""The ride's picture, checked against its trace in a real browser.
+
+Plays each ride through play.sh with --svg, renders the picture in headless
+Chromium, and reads the screenshot's pixels: in every vehicle's lane, the
+middle of each stretch of time between two of the trace's colour readings
+must show the colour the trace gives for it, and the lane must be empty
+before the vehicle first appears. A picture that drew the wrong colour, in
+the wrong lane or at the wrong time fails. The picture itself says where its
+time axis and its lanes lie (data- attributes), not this check.
+
+Usage: check_picture.py PLAY WORK RIDE...   (the environment names the build,
+as for play.sh). A ride named default.ride must also show the default ride's
+story: vehicle 1 dark and lit again, its blinking, vehicle 2 dark.
+"""
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import xml.etree.ElementTree as ElementTree
+import zlib
+
+MAX_SVG_BYTES = 64 * 1024  # tens of kilobytes at most, whatever the ride
+MIN_STRETCH_PX = 8  # narrower stretches are not sampled
+EDGE_PX = 3  # a stretch is sampled this far inside each end, and in its middle
+TOLERANCE = 2  # per channel
+BACKGROUND = (255, 255, 255)
+COLUMNS = re.compile(r"((?:  vehicle \d +\d{1,3}, *\d{1,3}, *\d{1,3})+)$")
+COLUMN = re.compile(r"vehicle (\d) +(\d{1,3}), *(\d{1,3}), *(\d{1,3})")
+TRACE_LINE = re.compile(r"^ *(\d+\.\d{3}) s  (\S+) ")
+
+
+def play(play_sh, ride, svg):
+    env = dict(os.environ, NO_COLOR="1")
+    done = subprocess.run([play_sh, "--svg", svg, ride], capture_output=True, text=True,
+                          env=env, timeout=60, check=False)
+    if done.returncode != 0:
+        raise AssertionError(f"play.sh failed ({done.returncode}): {done.stderr.strip()}")
+    return done.stdout
+
+
+def colour_readings(trace):
+    """Each vehicle's colours as the trace gives them: {vehicle: [(ms, rgb)]},
+    the last reading kept where several share a millisecond."""
+    readings = {}
+    for line in trace.splitlines():
+        when, columns = TRACE_LINE.match(line), COLUMNS.search(line)
+        if not when or not columns:
+            continue
+        ms = round(float(when.group(1)) * 1000)
+        for vehicle, red, green, blue in COLUMN.findall(columns.group(1)):
+            series = readings.setdefault(int(vehicle), [])
+            if series and series[-1][0] == ms:
+                series.pop()
+            series.append((ms, (int(red), int(green), int(blue))))
+    return readings
+
+
+def ride_ms(trace):
+    found = re.search(r"^The ride took (\d+\.\d{3}) s\.$", trace, re.MULTILINE)
+    if not found:
+        raise AssertionError("the trace does not say how long the ride took")
+    return round(float(found.group(1)) * 1000)
+
+
+def render(svg, width, height, png):
+    chromium = shutil.which("chromium")
+    if chromium is None:
+        raise AssertionError("chromium is not installed (make test installs Debian's chromium)")
+    with tempfile.TemporaryDirectory() as profile:
+        command = [chromium, "--headless", "--disable-gpu", "--disable-quic", "--no-first-run",
+                   "--disable-background-networking", "--disable-component-update",
+                   "--disable-sync", "--hide-scrollbars", "--force-device-scale-factor=1",
+                   "--force-color-profile=srgb", f"--user-data-dir={profile}",
+                   f"--window-size={width},{height}", f"--screenshot={png}",
+                   "file://" + os.path.abspath(svg)]
+        if os.geteuid() == 0:
+            command.insert(1, "--no-sandbox")  # Chromium refuses to run as root with one
+        subprocess.run(command, capture_output=True, timeout=60, check=True)
+
+
+def read_png(path):
+    """(width, height, rows of (r, g, b) tuples) of an 8-bit RGB or RGBA PNG."""
+    with open(path, "rb") as file:
+        data = file.read()
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        raise AssertionError(f"{path} is not a PNG")
+    at, compressed = 8, b""
+    while at < len(data):
+        length, kind = struct.unpack(">I4s", data[at:at + 8])
+        body = data[at + 8:at + 8 + length]
+        if kind == b"IHDR":
+            width, height, depth, colour_type = struct.unpack(">IIBB", body[:10])
+            if depth != 8 or colour_type not in (2, 6) or body[12] != 0:
+                raise AssertionError(f"{path}: an unexpected PNG form")
+        elif kind == b"IDAT":
+            compressed += body
+        at += 12 + length
+    channels = 4 if colour_type == 6 else 3
+    raw = zlib.decompress(compressed)
+    stride = width * channels
+    rows, previous = [], bytearray(stride)
+    for y in range(height):
+        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for x in range(stride):
+            left = line[x - channels] if x >= channels else 0
+            up, up_left = previous[x], previous[x - channels] if x >= channels else 0
+            if kind == 1:
+                line[x] = (line[x] + left) & 0xFF
+            elif kind == 2:
+                line[x] = (line[x] + up) & 0xFF
+            elif kind == 3:
+                line[x] = (line[x] + (left + up) // 2) & 0xFF
+            elif kind == 4:
+                guess = left + up - up_left
+                nearest = min((abs(guess - left), 0, left), (abs(guess - up), 1, up),
+                              (abs(guess - up_left), 2, up_left))[2]
+                line[x] = (line[x] + nearest) & 0xFF
+        rows.append([tuple(line[x:x + 3]) for x in range(0, stride, channels)])
+        previous = line
+    return width, height, rows
+
+
+def check_ride(play_sh, ride, work):
+    name = os.path.splitext(os.path.basename(ride))[0]
+    svg, png = os.path.join(work, name + ".svg"), os.path.join(work, name + ".png")
+    trace = play(play_sh, ride, svg)
+    if os.path.getsize(svg) > MAX_SVG_BYTES:
+        raise AssertionError(f"{svg} is {os.path.getsize(svg)} bytes")
+    root = ElementTree.parse(svg).getroot()  # well-formed, or this raises
+    width, height = int(root.get("width")), int(root.get("height"))
+    left, plot = float(root.get("data-plot-left")), float(root.get("data-plot-width"))
+    total = int(root.get("data-ride-ms"))
+    if total != max(ride_ms(trace), 1):
+        raise AssertionError(f"the picture spans {total} ms, the trace {ride_ms(trace)} ms")
+    lanes = {int(g.get("id").split("-")[1]): g for g in root.iter("{http://www.w3.org/2000/svg}g")
+             if (g.get("id") or "").startswith("vehicle-")}
+    readings = colour_readings(trace)
+    if sorted(lanes) != sorted(readings):
+        raise AssertionError(f"lanes for vehicles {sorted(lanes)}, the trace has {sorted(readings)}")
+
+    render(svg, width, height, png)
+    _, _, pixels = read_png(png)
+    x_of = lambda ms: left + ms * plot / total
+    checked, failures = [], []
+    for vehicle, series in readings.items():
+        y = int(float(lanes[vehicle].get("data-strip-top")) +
+                float(lanes[vehicle].get("data-strip-height")) / 2)
+        stretches = [(0, series[0][0], BACKGROUND)]
+        stretches += [(ms, (series[i + 1][0] if i + 1 < len(series) else total), rgb)
+                      for i, (ms, rgb) in enumerate(series)]
+        for begin, end, want in stretches:
+            if x_of(end) - x_of(begin) < MIN_STRETCH_PX:
+                continue
+            checked.append((vehicle, begin, end, want))
+            for x in (round(x_of(begin)) + EDGE_PX, int((x_of(begin) + x_of(end)) / 2),
+                      round(x_of(end)) - 1 - EDGE_PX):
+                seen = pixels[y][x]
+                if any(abs(a - b) > TOLERANCE for a, b in zip(seen, want)):
+                    failures.append(f"vehicle {vehicle}, {begin}-{end} ms (x {x}, y {y}): "
+                                    f"drawn {seen}, the trace says {want}")
+    if failures:
+        raise AssertionError("\n  ".join([f"{name}: {len(failures)} wrong pixel(s):"] + failures))
+    if name == "default":
+        check_story(checked)
+    return len(checked)
+
+
+def check_story(checked):
+    """The default ride's story is among what was checked."""
+    def count(vehicle, dark, longest_ms=10 ** 9):
+        return sum(1 for v, begin, end, rgb in checked
+                   if v == vehicle and (rgb == (0, 0, 0)) == dark and rgb != BACKGROUND
+                   and end - begin <= longest_ms)
+    story = {"vehicle 1 dark": count(1, True) >= 3, "vehicle 1 lit": count(1, False) >= 3,
+             "vehicle 1 blinking, a little over 300 ms a state": count(1, True, 400) >= 2
+             and count(1, False, 400) >= 2,
+             "vehicle 2 dark": count(2, True) >= 1, "vehicle 2 lit": count(2, False) >= 1}
+    missing = [what for what, seen in story.items() if not seen]
+    if missing:
+        raise AssertionError("the default ride's picture does not show: " + ", ".join(missing))
+
+
+def main():
+    if len(sys.argv) < 4:
+        print("usage: check_picture.py PLAY WORK RIDE...", file=sys.stderr)
+        return 2
+    play_sh, work, rides = sys.argv[1], sys.argv[2], sys.argv[3:]
+    os.makedirs(work, exist_ok=True)
+    failed = 0
+    for ride in rides:
+        try:
+            print(f"{os.path.basename(ride)}: {check_ride(play_sh, ride, work)} stretches as the trace has them")
+        except (AssertionError, subprocess.SubprocessError, OSError, ElementTree.ParseError) as error:
+            print(f"FAIL {os.path.basename(ride)}: {error}")
+            failed += 1
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,336 @@
+#include "tools/ride/script.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace {
+
+constexpr std::uint32_t HighestKeyCode = 254;  // the key table's last entry
+constexpr std::uint32_t LongestWaitMs = 3'600'000;
+constexpr std::size_t QuotedMax = 40;  // characters of offending text shown
+
+// `text` for an error message: quoted, cut to a few dozen characters, with
+// every byte that does not print escaped.
+std::string quoted(const std::string& text) {
+  std::string out = "'";
+  for (std::size_t i = 0; i < text.size() && i < QuotedMax; ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c < 0x7F && c != '\\') {
+      out += static_cast<char>(c);
+    } else {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+      out += escaped;
+    }
+  }
+  return out + (text.size() > QuotedMax ? "'..." : "'");
+}
+
+std::string lower(std::string text) {
+  for (char& c : text) {
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return text;
+}
+
+// A whole decimal number in [low, high], or an error naming `what`.
+long long wholeNumber(const std::string& word, long long low, long long high,
+                      const std::string& what) {
+  std::size_t used = 0;
+  long long value = 0;
+  try {
+    value = std::stoll(word, &used, 10);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  if (word.empty() || used != word.size() || !std::isdigit(static_cast<unsigned char>(word[0])) ||
+      value < low || value > high) {
+    throw ScriptError(what + " must be a whole number from " + std::to_string(low) + " to " +
+                      std::to_string(high) + ", not " + quoted(word));
+  }
+  return value;
+}
+
+struct KeyName {
+  const char* name;
+  std::uint32_t code;
+};
+
+constexpr KeyName NamedKeys[] = {{"Tab", 9},     {"Enter", 13},  {"Shift", 16},   {"Ctrl", 17},
+                                 {"Alt", 18},    {"Space", 32},  {"LShift", 160}, {"RShift", 161},
+                                 {"LCtrl", 162}, {"RCtrl", 163}, {"LAlt", 164},   {"RAlt", 165}};
+constexpr const char* KeyCodePrefix = "code:";
+constexpr std::uint32_t F1 = 112;  // F1 to F12 are 112 to 123
+
+// A key as the script names it: a letter, a digit, F1 to F12, a name from
+// NamedKeys, or "code:N" for any code from 0 to 254. A bare number is refused:
+// "7" would be both the 7 key and code 7.
+std::uint32_t keyCode(const std::string& word) {
+  const std::string key = lower(word);
+  if (key.size() == 1 && std::isalnum(static_cast<unsigned char>(key[0]))) {
+    return static_cast<std::uint32_t>(std::toupper(static_cast<unsigned char>(key[0])));
+  }
+  if (key.size() >= 2 && key.size() <= 3 && key[0] == 'f' &&
+      key.find_first_not_of("0123456789", 1) == std::string::npos) {
+    const int f = std::atoi(key.c_str() + 1);
+    if (f >= 1 && f <= 12) {
+      return F1 + static_cast<std::uint32_t>(f) - 1;
+    }
+  }
+  for (const KeyName& named : NamedKeys) {
+    if (key == lower(named.name)) {
+      return named.code;
+    }
+  }
+  if (key.rfind(KeyCodePrefix, 0) == 0) {
+    return static_cast<std::uint32_t>(
+        wholeNumber(word.substr(std::strlen(KeyCodePrefix)), 0, HighestKeyCode, "a key code"));
+  }
+  throw ScriptError(quoted(word) +
+                    " is not a key: a letter, a digit, F1-F12, Shift, Ctrl, Alt, ..., or a key "
+                    "code as code:78");
+}
+
+NeonColour colourOf(const std::string& word) {
+  std::vector<std::string> parts;
+  std::stringstream in(word);
+  for (std::string part; std::getline(in, part, ',');) {
+    parts.push_back(part);
+  }
+  if (parts.size() != 3) {
+    throw ScriptError("a colour is R,G,B (three numbers from 0 to 255), not " + quoted(word));
+  }
+  return {static_cast<std::int32_t>(wholeNumber(parts[0], 0, 255, "red")),
+          static_cast<std::int32_t>(wholeNumber(parts[1], 0, 255, "green")),
+          static_cast<std::int32_t>(wholeNumber(parts[2], 0, 255, "blue"))};
+}
+
+std::string folderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// One line of the script, split: the verb as written, its words, and the
+// text after the verb as written.
+struct ScriptLine {
+  std::string verb;               // as written
+  std::vector<std::string> args;  // the words after it
+  std::string rest;               // the text after it, blanks at both ends dropped
+};
+
+// What parsing keeps from line to line, to refuse impossible moves.
+struct ParseState {
+  std::string folder;                          // the script's folder, for relative paths
+  int occupied = 0;                            // the vehicle the player sits in, 0 on foot
+  bool coloured[StandinMaxVehicles + 1] = {};  // vehicles that have appeared with a colour
+};
+
+struct Verb {
+  const char* name;   // as the script writes it, in any letter case
+  const char* usage;  // what follows the name
+  std::size_t fewestArgs, mostArgs;
+  Step (*parse)(const ScriptLine&, ParseState&);
+};
+
+Step parseNote(const ScriptLine& line, ParseState&) { return NoteStep{line.rest}; }
+
+// The settings the plugin reads: each key in any letter case, each value as
+// written, whatever it is (the plugin reads any text; see Quillmere.ini).
+Step parseSettings(const ScriptLine& line, ParseState&) {
+  SettingsStep step{"[keys]\r\n", ""};
+  for (const std::string& arg : line.args) {
+    const std::size_t equals = arg.find('=');
+    const std::string key = lower(arg.substr(0, equals));
+    if (equals == std::string::npos || (key != "quillmere" && key != "quillmere_modifier")) {
+      throw ScriptError("settings take quillmere=VALUE and quillmere_modifier=VALUE, not " +
+                        quoted(arg));
+    }
+    step.iniText += arg + "\r\n";
+    step.shown += (step.shown.empty() ? "" : " ") + arg;
+  }
+  if (step.shown.empty()) {
+    step.shown = "[keys] and no key";
+  }
+  return step;
+}
+
+Step parseSettingsFile(const ScriptLine& line, ParseState& state) {
+  const std::string& written = line.args[0];
+  const bool absolute = written[0] == '/' || (written.size() > 1 && written[1] == ':');
+  const std::string path = absolute ? written : state.folder + written;
+  std::ifstream in(toWindowsPath(path), std::ios::binary);
+  if (!in) {
+    throw ScriptError("cannot read the settings file " + quoted(path));
+  }
+  return SettingsStep{{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()},
+                      "a copy of " + path};
+}
+
+BoardStep boarding(const ScriptLine& line, ParseState& state, bool fromAnother) {
+  BoardStep step{
+      static_cast<int>(wholeNumber(line.args[0], 1, StandinMaxVehicles, "a vehicle number")),
+      fromAnother, std::nullopt};
+  if (line.args.size() == 2) {
+    step.colour = colourOf(line.args[1]);
+  } else if (!state.coloured[step.vehicle]) {
+    throw ScriptError("vehicle " + std::to_string(step.vehicle) +
+                      " is new: give its neon colour as R,G,B");
+  }
+  if (!step.fromAnother && state.occupied != 0) {
+    throw ScriptError("the player already sits in vehicle " + std::to_string(state.occupied) +
+                      ": get-out first, or move-into");
+  }
+  if (step.fromAnother && state.occupied == 0) {
+    throw ScriptError("the player is on foot: get-in first");
+  }
+  if (state.occupied == step.vehicle) {
+    throw ScriptError("the player already sits in vehicle " + std::to_string(state.occupied));
+  }
+  state.coloured[step.vehicle] = true;
+  state.occupied = step.vehicle;
+  return step;
+}
+
+Step parseGetIn(const ScriptLine& line, ParseState& state) { return boarding(line, state, false); }
+Step parseMoveInto(const ScriptLine& line, ParseState& state) {
+  return boarding(line, state, true);
+}
+
+Step parseGetOut(const ScriptLine&, ParseState& state) {
+  if (state.occupied == 0) {
+    throw ScriptError("the player is on foot already");
+  }
+  state.occupied = 0;
+  return GetOutStep{};
+}
+
+Step parseKeyDown(const ScriptLine& line, ParseState&) {
+  return KeyStep{keyCode(line.args[0]), true};
+}
+Step parseKeyUp(const ScriptLine& line, ParseState&) {
+  return KeyStep{keyCode(line.args[0]), false};
+}
+
+Step parseWait(const ScriptLine& line, ParseState&) {
+  return WaitStep{
+      static_cast<std::uint32_t>(wholeNumber(line.args[0], 1, LongestWaitMs, "a wait"))};
+}
+
+Step parseRestart(const ScriptLine&, ParseState&) { return RestartStep{}; }
+
+// Every step a script may take, one row each.
+constexpr std::size_t Any = 1000;
+constexpr Verb Verbs[] = {
+    {"note", "TEXT", 0, Any, parseNote},
+    {"settings", "[quillmere_modifier=VALUE] [quillmere=VALUE]", 0, 2, parseSettings},
+    {"settings-file", "PATH", 1, 1, parseSettingsFile},
+    {"get-in", "VEHICLE [R,G,B]", 1, 2, parseGetIn},
+    {"move-into", "VEHICLE [R,G,B]", 1, 2, parseMoveInto},
+    {"get-out", "", 0, 0, parseGetOut},
+    {"key-down", "KEY", 1, 1, parseKeyDown},
+    {"key-up", "KEY", 1, 1, parseKeyUp},
+    {"wait", "MILLISECONDS", 1, 1, parseWait},
+    {"restart", "", 0, 0, parseRestart},
+};
+
+ScriptLine split(const std::string& text) {
+  ScriptLine line;
+  const std::string content = text.substr(0, text.find('#'));
+  std::istringstream words(content);
+  words >> line.verb;
+  for (std::string word; words >> word;) {
+    line.args.push_back(word);
+  }
+  const std::size_t verbEnd = content.find_first_of(" \t", content.find_first_not_of(" \t"));
+  const std::size_t restStart = content.find_first_not_of(" \t", verbEnd);
+  if (restStart != std::string::npos) {
+    line.rest = content.substr(restStart);
+    line.rest.erase(line.rest.find_last_not_of(" \t") + 1);
+  }
+  return line;
+}
+
+Step parseLine(const ScriptLine& line, ParseState& state) {
+  const std::string verbName = lower(line.verb);
+  for (const Verb& verb : Verbs) {
+    if (verbName != verb.name) {
+      continue;
+    }
+    if (line.args.size() < verb.fewestArgs || line.args.size() > verb.mostArgs) {
+      throw ScriptError(std::string("usage: ") + verb.name + (*verb.usage != 0 ? " " : "") +
+                        verb.usage);
+    }
+    return verb.parse(line, state);
+  }
+  std::string known;
+  for (const Verb& verb : Verbs) {
+    known += (known.empty() ? "" : ", ") + std::string(verb.name);
+  }
+  throw ScriptError("unknown step " + quoted(line.verb) + " (known: " + known + ")");
+}
+
+}  // namespace
+
+// The bytes are taken as they are (binary: a Ctrl-Z is a byte like any
+// other), a UTF-8 byte-order mark is skipped, and lines end in LF or CRLF.
+std::vector<Step> parseRide(const std::string& fileName, const std::string& bytes) {
+  std::istringstream in(bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? bytes.substr(3) : bytes);
+  std::vector<Step> steps;
+  ParseState state;
+  state.folder = folderOf(fileName);
+  int lineNumber = 0;
+  for (std::string text; std::getline(in, text);) {
+    ++lineNumber;
+    if (!text.empty() && text.back() == '\r') {
+      text.pop_back();
+    }
+    const ScriptLine line = split(text);
+    if (line.verb.empty()) {
+      continue;
+    }
+    try {
+      steps.push_back(parseLine(line, state));
+    } catch (const ScriptError& error) {
+      throw ScriptError(fileName + ":" + std::to_string(lineNumber) + ": " + error.what());
+    }
+  }
+  if (steps.empty()) {
+    throw ScriptError(fileName + ":" + std::to_string(lineNumber == 0 ? 1 : lineNumber) +
+                      ": nothing to play (no steps, only blank lines and comments)");
+  }
+  return steps;
+}
+
+std::string keyName(std::uint32_t code) {
+  const std::string number = " (" + std::to_string(code) + ")";
+  if ((code >= 'A' && code <= 'Z') || (code >= '0' && code <= '9')) {
+    return std::string(1, static_cast<char>(code)) + number;
+  }
+  if (code >= F1 && code < F1 + 12) {
+    return "F" + std::to_string(code - F1 + 1) + number;
+  }
+  for (const KeyName& named : NamedKeys) {
+    if (named.code == code) {
+      return named.name + number;
+    }
+  }
+  return "key " + std::to_string(code);
+}
+
+std::string toWindowsPath(const std::string& path) {
+  if (path.empty() || path[0] != '/') {
+    return path;
+  }
+  std::string out = "Z:" + path;
+  for (char& c : out) {
+    if (c == '/') {
+      c = '\\';
+    }
+  }
+  return out;
+}

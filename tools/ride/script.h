@@ -1,0 +1,60 @@
+// The ride script: what a ride does, step by step, as read from a file
+// before anything is played. default.ride lists the steps for its readers.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "standins/world/world.h"
+
+// Prints `heading` above what follows.
+struct NoteStep {
+  std::string heading;
+};
+// Makes `iniText` the plugin's Quillmere.ini, read when its script (re)starts.
+struct SettingsStep {
+  std::string iniText;  // the file's bytes
+  std::string shown;    // what the trace says of them
+};
+// The player gets in a vehicle, from foot or straight from another one.
+struct BoardStep {
+  int vehicle = 0;                   // 1 to StandinMaxVehicles
+  bool fromAnother = false;          // move-into: straight from the vehicle the player is in
+  std::optional<NeonColour> colour;  // given on the vehicle's first appearance, or to repaint it
+};
+// The player gets out of the vehicle they sit in.
+struct GetOutStep {};
+// A key goes down or up.
+struct KeyStep {
+  std::uint32_t code;  // Windows virtual-key code, 0 to 254
+  bool down;           // down (a press) or up (a release)
+};
+// Time passes, a frame every FrameMs.
+struct WaitStep {
+  std::uint32_t milliseconds;
+};
+// The host restarts the plugin's script.
+struct RestartStep {};
+
+using Step =
+    std::variant<NoteStep, SettingsStep, BoardStep, GetOutStep, KeyStep, WaitStep, RestartStep>;
+
+// A ride script that cannot be played: "file:line: what is wrong".
+struct ScriptError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// Reads a whole ride script, `bytes` of the file `fileName`, and checks that
+// every step can be played (no impossible move, no vehicle without a colour).
+// Throws ScriptError at the first line that cannot.
+std::vector<Step> parseRide(const std::string& fileName, const std::string& bytes);
+
+// A key code as the trace names it: "N (78)", "Ctrl (17)", "key 200".
+std::string keyName(std::uint32_t code);
+
+// A Unix path as Wine names it (the Unix root is drive Z:); others as they are.
+std::string toWindowsPath(const std::string& path);
