@@ -27,8 +27,8 @@ printf 'note A ride of its own\nget-in 1 10,20,30\nwait 400\nkey-down N\nwait 50
 # (an extended regular expression).
 commands=(
   "make lint|make -s lint|lint: format and clang-tidy clean"
-  "make|make -s|The ride took [0-9.]+ s"
-  "make ride RIDE=...|make -s ride RIDE=$own_ride|player gets out"
+  "make|make -s|The ride took [0-9.]+ s\. The ride as a picture: build/ride/default\.svg"
+  "make ride RIDE=...|make -s ride RIDE=$own_ride|player +gets out .*The ride as a picture: build/ride/own\.svg"
   "make bench QUICK=1|make -s bench QUICK=1|own instructions per frame: .*shipped DLL frame/floor ratio"
   "make fuzz FUZZ_SECONDS=1|make -s fuzz FUZZ_SECONDS=1|100% tests passed, 0 tests failed out of 2"
   "make property PROPERTY_SEEDS=3|make -s property PROPERTY_SEEDS=3|\[  PASSED  \] 1 test"
