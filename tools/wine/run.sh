@@ -26,7 +26,10 @@ if [ -z "$wine" ]; then
   exit 1
 fi
 
-mkdir -p "$(dirname "$prefix")"
+# The prefix's folder first: the server below does not start without it, and
+# then the program run last would make the prefix itself, its background
+# processes holding our output and its notes on standard error.
+mkdir -p "$prefix"
 export WINEPREFIX=$prefix
 export WINEDEBUG=${WINEDEBUG:--all}
 # No .NET or HTML engine: nothing here needs them, and Wine would try to install them.
