@@ -1,13 +1,13 @@
 // What a frame costs, per situation, against a floor that makes the same
 // native calls in the same order with none of the plugin's logic.
 //
-// Times come from Google Benchmark (median of repetitions); instructions from
-// valgrind's callgrind, which this program runs on itself with
-// --count-instructions (instruction counts repeat on a noisy machine where
-// times do not). Every frame is watched for heap allocations: one fails the run.
+// Times come from Google Benchmark (the median of rounds in which every
+// frame and floor take turns); instructions from valgrind's callgrind, which
+// this program runs on itself with --count-instructions (instruction counts
+// repeat on a noisy machine where times do not). Every frame is watched for heap allocations: one fails the run.
 //
 // Usage: frame_bench [--quick] [--no-instructions] [Google Benchmark's options]
-//   --quick            a fixed 10 000 frames a case, no repetitions: checks
+//   --quick            one round of a fixed 10 000 frames a case: checks
 //                      that it runs, allocates nothing and, with instructions,
 //                      keeps to the instruction target; times are not judged
 //   --no-instructions  no callgrind run
@@ -18,6 +18,7 @@
 #include <unistd.h>
 #include <valgrind/callgrind.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -63,6 +64,8 @@ constexpr NeonColour Lime = {50, 205, 50};
 constexpr NeonColour Amber = {255, 191, 0};
 constexpr int CountedFrames = 1000;
 constexpr int QuickFrames = 10'000;
+constexpr int TimedRounds = 9;
+constexpr double RoundSeconds = 0.05;  // each benchmark's least time in a round
 
 // The frame the summary is about, the one a player's ride is mostly made of,
 // and its targets.
@@ -187,12 +190,10 @@ void timeFrames(benchmark::State& state, const Situation* situation, Kind kind) 
   }
 }
 
-// Keeps each benchmark's median time per frame, in nanoseconds.
-class Collector : public benchmark::ConsoleReporter {
+// Keeps every run's time per frame, in nanoseconds, by benchmark name, and
+// prints none of them: the table at the end says what they came to.
+class Collector : public benchmark::BenchmarkReporter {
  public:
-  // Colours only on a terminal: a file or a pipe gets plain text.
-  explicit Collector(bool colour)
-      : ConsoleReporter(colour ? OO_Defaults : static_cast<OutputOptions>(OO_Tabular)) {}
   // The library's own header warns that it "was built as DEBUG": Debian's
   // build keeps its assertions. Said here in one line instead.
   bool ReportContext(const Context& context) override {
@@ -202,16 +203,18 @@ class Collector : public benchmark::ConsoleReporter {
                  context.cpu_info.num_cpus, context.cpu_info.cycles_per_second / 1e6);
     return true;
   }
-  std::map<std::string, double> medians;
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
-      if (run.aggregate_name == "median" || run.aggregate_name.empty()) {
-        medians[run.run_name.function_name] = run.GetAdjustedRealTime();
-      }
+      times[run.run_name.function_name].push_back(run.GetAdjustedRealTime());
     }
-    ConsoleReporter::ReportRuns(runs);
   }
+  std::map<std::string, std::vector<double>> times;
 };
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
 
 std::string benchmarkName(const Situation& situation, Kind kind) {
   return std::string(kindNames[kind]) + "/" + situation.name;
@@ -294,25 +297,34 @@ Options readOptions(int argc, char** argv) {
   return options;
 }
 
-// Every situation and kind, timed by Google Benchmark; medians per name.
+// Every situation and kind, timed by Google Benchmark in rounds, frame and
+// floor taken in turn within each, so that a machine busier at one moment
+// than another weighs on both alike; the median of the rounds, by name.
 std::map<std::string, double> timeEverySituation(Options& options) {
   int count = static_cast<int>(options.benchmarkArgs.size());
   benchmark::Initialize(&count, options.benchmarkArgs.data());
-  for (const Situation& situation : situations) {
-    for (Kind kind : {Frame, Floor}) {
-      auto* registered = benchmark::RegisterBenchmark(benchmarkName(situation, kind).c_str(),
-                                                      timeFrames, &situation, kind);
-      if (options.quick) {
-        registered->Iterations(QuickFrames);
-      } else {
-        registered->MinTime(0.1)->Repetitions(5)->ReportAggregatesOnly(true);
+  const int rounds = options.quick ? 1 : TimedRounds;
+  for (int round = 0; round < rounds; ++round) {
+    for (const Situation& situation : situations) {
+      for (Kind kind : {Frame, Floor}) {
+        auto* registered = benchmark::RegisterBenchmark(benchmarkName(situation, kind).c_str(),
+                                                        timeFrames, &situation, kind);
+        if (options.quick) {
+          registered->Iterations(QuickFrames);
+        } else {
+          registered->MinTime(RoundSeconds);
+        }
       }
     }
   }
-  Collector collector(isatty(fileno(stdout)) != 0);
+  Collector collector;
   benchmark::RunSpecifiedBenchmarks(&collector);
   benchmark::Shutdown();
-  return collector.medians;
+  std::map<std::string, double> medians;
+  for (const auto& [name, times] : collector.times) {
+    medians[name] = median(times);
+  }
+  return medians;
 }
 
 // What was measured: median nanoseconds and instructions per frame, by
@@ -334,7 +346,12 @@ struct Figures {
   }
 };
 
-void printTable(const Figures& figures) {
+void printTable(const Figures& figures, const Options& options) {
+  std::printf("Times: the median of %d rounds%s; instructions: callgrind, %d frames each.\n",
+              options.quick ? 1 : TimedRounds,
+              options.quick ? " (--quick: one round of a fixed count, times not judged)"
+                            : ", frame and floor in turn",
+              CountedFrames);
   std::printf("\n%-22s %10s %10s %7s %12s %12s %6s\n", "situation", "frame ns", "floor ns", "ratio",
               "frame instr", "floor instr", "own");
   for (const Situation& situation : situations) {
@@ -403,6 +420,6 @@ int main(int argc, char** argv) {
       std::printf("valgrind's callgrind did not run: no instruction counts\n");
     }
   }
-  printTable(figures);
+  printTable(figures, options);
   return judge(figures, options);
 }
