@@ -4,7 +4,8 @@
 // Times come from Google Benchmark (the median of rounds in which every
 // frame and floor take turns); instructions from valgrind's callgrind, which
 // this program runs on itself with --count-instructions (instruction counts
-// repeat on a noisy machine where times do not). Every frame is watched for heap allocations: one fails the run.
+// repeat on a noisy machine where times do not). Every frame is watched for
+// heap allocations: one fails the run.
 //
 // Usage: frame_bench [--quick] [--no-instructions] [Google Benchmark's options]
 //   --quick            one round of a fixed 10 000 frames a case: checks
