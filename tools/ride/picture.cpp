@@ -205,15 +205,15 @@ std::string secondsText(std::uint32_t ms) { return number(ms / 1000.0); }
 
 // --- The picture, part by part, each appended to `svg`.
 
-void rect(std::ostream& svg, double x, double y, double width, double height,
-          const std::string& attributes) {
+void drawRect(std::ostream& svg, double x, double y, double width, double height,
+              const std::string& attributes) {
   svg << "<rect x=\"" << number(x) << "\" y=\"" << number(y) << "\" width=\""
       << number(std::max(width, 0.1)) << "\" height=\"" << number(height) << "\" " << attributes
       << "/>\n";
 }
 
-void text(std::ostream& svg, double x, double y, const std::string& content,
-          const std::string& attributes = "") {
+void drawText(std::ostream& svg, double x, double y, const std::string& content,
+              const std::string& attributes = "") {
   svg << "<text x=\"" << number(x) << "\" y=\"" << number(y) << "\""
       << (attributes.empty() ? "" : " ") << attributes << ">" << escaped(content) << "</text>\n";
 }
@@ -222,16 +222,16 @@ void drawVehicleLane(std::ostream& svg, const RideRecord& ride, const TimeAxis& 
                      int top) {
   svg << "<g id=\"vehicle-" << vehicle << "\" data-strip-top=\"" << top + StripTop
       << "\" data-strip-height=\"" << StripHeight << "\" shape-rendering=\"crispEdges\">\n";
-  text(svg, PlotLeft - 10, top + StripTop + 15, "vehicle " + std::to_string(vehicle),
-       "text-anchor=\"end\"");
+  drawText(svg, PlotLeft - 10, top + StripTop + 15, "vehicle " + std::to_string(vehicle),
+           "text-anchor=\"end\"");
   for (const Run& run : colourRuns(ride, vehicle)) {
     const std::string fill = "fill=\"" + fillOf(run.colour) + "\"";
-    rect(svg, axis.x(run.from), top + StripTop, axis.x(run.to) - axis.x(run.from), StripHeight,
-         isDark(run.colour) ? fill + " stroke=\"" + DarkOutline + "\"" : fill);
+    drawRect(svg, axis.x(run.from), top + StripTop, axis.x(run.to) - axis.x(run.from), StripHeight,
+             isDark(run.colour) ? fill + " stroke=\"" + DarkOutline + "\"" : fill);
   }
   for (const Run& run : insideRuns(ride, vehicle)) {
-    rect(svg, axis.x(run.from), top + InsideTop, axis.x(run.to) - axis.x(run.from), InsideHeight,
-         std::string("fill=\"") + InsideMark + "\"");
+    drawRect(svg, axis.x(run.from), top + InsideTop, axis.x(run.to) - axis.x(run.from),
+             InsideHeight, std::string("fill=\"") + InsideMark + "\"");
   }
   std::string ticks;
   for (const PluginSetRecord& set : ride.sets) {
@@ -250,10 +250,10 @@ void drawVehicleLane(std::ostream& svg, const RideRecord& ride, const TimeAxis& 
 void drawKeyLane(std::ostream& svg, const RideRecord& ride, const TimeAxis& axis,
                  std::uint32_t code, int top) {
   svg << "<g shape-rendering=\"crispEdges\">\n";
-  text(svg, PlotLeft - 10, top + KeyBarTop + 9, "key " + keyName(code), "text-anchor=\"end\"");
+  drawText(svg, PlotLeft - 10, top + KeyBarTop + 9, "key " + keyName(code), "text-anchor=\"end\"");
   for (const Run& run : keyRuns(ride, code)) {
-    rect(svg, axis.x(run.from), top + KeyBarTop, axis.x(run.to) - axis.x(run.from), KeyBarHeight,
-         std::string("fill=\"") + KeyBar + "\"");
+    drawRect(svg, axis.x(run.from), top + KeyBarTop, axis.x(run.to) - axis.x(run.from),
+             KeyBarHeight, std::string("fill=\"") + KeyBar + "\"");
   }
   svg << "</g>\n";
 }
@@ -265,7 +265,7 @@ void drawSections(std::ostream& svg, const RideRecord& ride, const TimeAxis& axi
     const double x = axis.x(ride.notes[i].ms);
     svg << "<path d=\"M" << number(x) << " " << SectionRowTop << "V" << lanesBottom
         << "\" stroke=\"" << Faint << "\" stroke-dasharray=\"3 3\"/>\n";
-    text(svg, x + 3, SectionRowTop + 13, std::to_string(i + 1), "font-weight=\"bold\"");
+    drawText(svg, x + 3, SectionRowTop + 13, std::to_string(i + 1), "font-weight=\"bold\"");
   }
 }
 
@@ -276,15 +276,15 @@ int drawAxis(std::ostream& svg, const TimeAxis& axis, int top) {
   std::string ticks;
   for (std::uint32_t ms = 0; ms <= axis.rideMs(); ms += step) {
     ticks += "M" + number(axis.x(ms)) + " " + std::to_string(top) + "v5 ";
-    text(svg, axis.x(ms), top + 18, secondsText(ms), "text-anchor=\"middle\"");
+    drawText(svg, axis.x(ms), top + 18, secondsText(ms), "text-anchor=\"middle\"");
     if (axis.rideMs() - ms < step) {
       break;
     }
   }
   ticks.pop_back();
   svg << "<path d=\"" << ticks << "\" stroke=\"" << Ink << "\"/>\n";
-  text(svg, PlotLeft + PlotWidth / 2.0, top + 36, "time from the ride's start (s)",
-       "text-anchor=\"middle\"");
+  drawText(svg, PlotLeft + PlotWidth / 2.0, top + 36, "time from the ride's start (s)",
+           "text-anchor=\"middle\"");
   return top + 36;
 }
 
@@ -292,8 +292,8 @@ int drawSectionList(std::ostream& svg, const RideRecord& ride, int top) {
   int y = top;
   for (std::size_t i = 0; i < ride.notes.size(); ++i) {
     y += LineHeight;
-    text(svg, PlotLeft, y, std::to_string(i + 1), "font-weight=\"bold\"");
-    text(svg, PlotLeft + 22, y, ride.notes[i].heading);
+    drawText(svg, PlotLeft, y, std::to_string(i + 1), "font-weight=\"bold\"");
+    drawText(svg, PlotLeft + 22, y, ride.notes[i].heading);
   }
   return y;
 }
@@ -304,25 +304,25 @@ int drawLegend(std::ostream& svg, int top) {
   const auto item = [&svg, &x, y](const std::string& sample, const std::string& label,
                                   int labelWidth) {
     svg << sample;
-    text(svg, x + 30, y, label);
+    drawText(svg, x + 30, y, label);
     x += 30 + labelWidth;
   };
   std::ostringstream sample;
-  rect(sample, x, y - 11, 24, 12, "fill=\"rgb(255,0,128)\"");
+  drawRect(sample, x, y - 11, 24, 12, "fill=\"rgb(255,0,128)\"");
   item(sample.str(), "neon colour", 100);
   sample.str("");
-  rect(sample, x, y - 11, 24, 12,
-       std::string("fill=\"rgb(0,0,0)\" stroke=\"") + DarkOutline + "\"");
+  drawRect(sample, x, y - 11, 24, 12,
+           std::string("fill=\"rgb(0,0,0)\" stroke=\"") + DarkOutline + "\"");
   item(sample.str(), "dark (0,0,0)", 100);
   sample.str("");
-  rect(sample, x, y - 7, 24, InsideHeight, std::string("fill=\"") + InsideMark + "\"");
+  drawRect(sample, x, y - 7, 24, InsideHeight, std::string("fill=\"") + InsideMark + "\"");
   item(sample.str(), "player inside", 110);
   sample.str("");
   sample << "<path d=\"M" << x + 12 << " " << y - 12 << "v" << TickHeight << "\" stroke=\"" << Ink
          << "\" stroke-width=\"2\"/>\n";
   item(sample.str(), "the plugin switches", 150);
   sample.str("");
-  rect(sample, x, y - 10, 24, KeyBarHeight, std::string("fill=\"") + KeyBar + "\"");
+  drawRect(sample, x, y - 10, 24, KeyBarHeight, std::string("fill=\"") + KeyBar + "\"");
   item(sample.str(), "key down", 80);
   return y;
 }
@@ -377,10 +377,11 @@ bool writePicture(const RideRecord& ride, const std::string& path) {
       << "<desc id=\"desc\">" << escaped(description(ride)) << "</desc>\n";
   out << "<rect width=\"100%\" height=\"100%\" fill=\"" << Background << "\"/>\n";
   out << "<g " << Font << " font-size=\"12\" fill=\"" << Ink << "\">\n";
-  text(out, PlotLeft, 28, title, "font-size=\"17\" font-weight=\"bold\"");
-  text(out, PlotLeft, 47,
-       "a lane per vehicle, its neon colour frame by frame as the game holds it; a lane per key",
-       "font-size=\"12\"");
+  drawText(out, PlotLeft, 28, title, "font-size=\"17\" font-weight=\"bold\"");
+  drawText(
+      out, PlotLeft, 47,
+      "a lane per vehicle, its neon colour frame by frame as the game holds it; a lane per key",
+      "font-size=\"12\"");
   out << body.str() << "</g>\n</svg>\n";
   out.flush();
   return static_cast<bool>(out);

@@ -174,7 +174,7 @@ std::string pluginDid(const PluginSetRecord& set) {
 
 // One frame at the ride's time: the host resumes the plugin's script, and
 // the colours it set are read back from the host's native records.
-void runFrame(Ride& ride) {
+void playFrame(Ride& ride) {
   StandinDllState& host = *standinState();
   standinSetClock(StartTick + ride.elapsed);
   host.natives.count = 0;
@@ -247,7 +247,7 @@ void play(Ride& ride, const KeyStep& step) {
 
 void play(Ride& ride, const WaitStep& step) {
   for (std::uint32_t waited = 0; waited < step.milliseconds; waited += FrameMs) {
-    runFrame(ride);
+    playFrame(ride);
     ride.elapsed += FrameMs;
   }
 }
