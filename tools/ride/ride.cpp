@@ -172,37 +172,46 @@ std::string pluginDid(const PluginSetRecord& set) {
 
 // --- Playing: each step makes its records, and the trace says so.
 
-// One frame at the ride's time: the host resumes the plugin's script, and
-// the colours it set are read back from the host's native records.
+std::int32_t low32(std::uint64_t value) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+}
+
+// The world as it stands after the frame at `ms`.
+FrameRecord frameRecord(std::uint32_t ms, const StandinWorld& standing) {
+  FrameRecord frame{ms, standing.occupied == 0 ? 0 : numberOf(standing.occupied), 0, {}};
+  for (int i = 0; i < standing.vehicleCount; ++i) {
+    const int n = numberOf(standing.vehicles[i].handle);
+    frame.present |= 1u << (n - 1);
+    frame.neon[n] = standing.vehicles[i].neon;
+  }
+  return frame;
+}
+
+// The colours the plugin set in the frame at `ms`, as the host recorded its
+// native calls: on the vehicle the player sits in, a switch.
+std::vector<PluginSetRecord> colourSets(std::uint32_t ms, const StandinDllState& host) {
+  std::vector<PluginSetRecord> sets;
+  for (int i = 0; i < host.natives.count && i < NativeLogSize; ++i) {
+    const NativeCallRecord& call = host.natives.log[i];
+    if (call.hash == GameNatives::NeonColourSetter && call.argCount == 4) {
+      const GameHandle vehicle = low32(call.args[0]);
+      sets.push_back({ms,
+                      numberOf(vehicle),
+                      {low32(call.args[1]), low32(call.args[2]), low32(call.args[3])},
+                      vehicle == host.world.occupied});
+    }
+  }
+  return sets;
+}
+
+// One frame at the ride's time: the host resumes the plugin's script once.
 void playFrame(Ride& ride) {
   StandinDllState& host = *standinState();
   standinSetClock(StartTick + ride.elapsed);
   host.natives.count = 0;
   standinRunFrames(1);
-
-  FrameRecord frame{
-      ride.elapsed, host.world.occupied == 0 ? 0 : numberOf(host.world.occupied), 0, {}};
-  for (int i = 0; i < host.world.vehicleCount; ++i) {
-    const StandinVehicle& vehicle = host.world.vehicles[i];
-    const int n = numberOf(vehicle.handle);
-    frame.present |= 1u << (n - 1);
-    frame.neon[n] = vehicle.neon;
-  }
-  ride.record.frames.push_back(frame);
-
-  for (int i = 0; i < host.natives.count && i < NativeLogSize; ++i) {
-    const NativeCallRecord& call = host.natives.log[i];
-    if (call.hash != GameNatives::NeonColourSetter || call.argCount != 4) {
-      continue;
-    }
-    const auto low32 = [](std::uint64_t value) {
-      return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
-    };
-    const GameHandle handle = low32(call.args[0]);
-    const PluginSetRecord set{ride.elapsed,
-                              numberOf(handle),
-                              {low32(call.args[1]), low32(call.args[2]), low32(call.args[3])},
-                              handle == host.world.occupied};
+  ride.record.frames.push_back(frameRecord(ride.elapsed, host.world));
+  for (const PluginSetRecord& set : colourSets(ride.elapsed, host)) {
     ride.record.sets.push_back(set);
     trace(set.ms, "plugin", pluginDid(set), vehicleColours(ride));
   }
