@@ -30,7 +30,7 @@ dist: packages
 	@cmake --build --preset windows
 
 ride: dist
-	@tools/ride/play.sh $(RIDE)
+	@tools/ride/play.sh "$(RIDE)"
 
 # Builds every preset, then runs every suite: the documented commands in a
 # short form, and each preset's tests. Prints a line per suite and one sum.

@@ -8,7 +8,7 @@
 # the caller's.
 # Usage: check-errors.sh PLAY   (the environment names the build, as for play.sh)
 set -uo pipefail
-play=$1
+play=$(realpath "$1")
 folder=$(mktemp -d)
 trap 'rm -rf "$folder"' EXIT
 failures=0
