@@ -31,6 +31,11 @@ constexpr GameHandle FirstVehicle = 0x500;
 constexpr std::uint32_t MainKey = 78;
 constexpr std::uint32_t ModifierKey = 17;
 constexpr std::uint32_t KeyCodes = 300;  // events beyond the table's 255 too
+// What the model holds the plugin to, written out: keys 0 to 254 have a
+// record, a key with no release is held 5000 ms, switches are over 300 ms apart.
+constexpr std::uint32_t KeysWithARecord = 255;
+constexpr std::uint32_t HoldWindowMs = 5000;
+constexpr std::uint32_t SwitchSpacingMs = 300;
 
 int fromEnvironment(const char* name, int fallback) {
   // Read before any thread starts: getenv's lack of thread safety cannot bite.
@@ -51,7 +56,7 @@ struct Model {
   bool withModifier = false;            // the hotkey needs ModifierKey too
 
   bool held(std::uint32_t key, std::uint32_t now) const {
-    return key < KeyTableSize && !released[key] && now - eventTick[key] < KeyHoldWindowMs;
+    return key < KeysWithARecord && !released[key] && now - eventTick[key] < HoldWindowMs;
   }
 };
 
@@ -157,7 +162,7 @@ void NeonProperty::ride(std::uint32_t seed, int steps) {
       }
       expectSwitch = model.held(MainKey, now) &&
                      (!model.withModifier || model.held(ModifierKey, now)) &&
-                     now - model.lastSwitch > SwitchMinIntervalMs;
+                     now - model.lastSwitch > SwitchSpacingMs;
       if (expectSwitch) {
         model.lastSwitch = now;
         model.lit = !model.lit;

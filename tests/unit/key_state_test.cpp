@@ -5,12 +5,12 @@ using KeyStateTest = PluginTest;
 TEST_P(KeyStateTest, PressCountsAsHeldForLessThanTheWindow) {
   setClock(0);
   keyDown(KeyN);
-  for (std::uint32_t ms : {0u, 1u, 2500u, KeyHoldWindowMs - 1}) {
+  for (std::uint32_t ms : {0u, 1u, 2500u, HoldWindowMs - 1}) {
     setClock(ms);
     EXPECT_TRUE(isKeyHeld(KeyN)) << ms << " ms after the press";
   }
   // Nor again once the count comes round: 0u - 256 is almost a full cycle on.
-  for (std::uint32_t ms : {KeyHoldWindowMs, KeyHoldWindowMs + 1, 60'000u, 0x80000000u, 0u - 256}) {
+  for (std::uint32_t ms : {HoldWindowMs, HoldWindowMs + 1, 60'000u, 0x80000000u, 0u - 256}) {
     setClock(ms);
     EXPECT_FALSE(isKeyHeld(KeyN)) << ms << " ms after the press";
   }
@@ -31,9 +31,9 @@ TEST_P(KeyStateTest, AutoRepeatRenewsTheWindow) {
     setClock(ms);
     keyDown(KeyN);  // the host repeats a key held down
   }
-  setClock(12'000 + KeyHoldWindowMs - 1);
+  setClock(12'000 + HoldWindowMs - 1);
   EXPECT_TRUE(isKeyHeld(KeyN));
-  setClock(12'000 + KeyHoldWindowMs);
+  setClock(12'000 + HoldWindowMs);
   EXPECT_FALSE(isKeyHeld(KeyN));
 }
 

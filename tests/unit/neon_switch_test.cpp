@@ -47,8 +47,8 @@ TEST_P(NeonSwitchTest, SwitchesNeedMoreThan300MsBetweenThem) {
   keyDown(KeyN);
   EXPECT_TRUE(frameSwitchesAt(0));
   EXPECT_FALSE(frameSwitchesAt(1));
-  EXPECT_FALSE(frameSwitchesAt(SwitchMinIntervalMs));
-  EXPECT_TRUE(frameSwitchesAt(SwitchMinIntervalMs + 1));
+  EXPECT_FALSE(frameSwitchesAt(SwitchSpacingMs));
+  EXPECT_TRUE(frameSwitchesAt(SwitchSpacingMs + 1));
 }
 
 TEST_P(NeonSwitchTest, AHeldHotkeyBlinksUntilReleased) {
@@ -75,8 +75,8 @@ TEST_P(NeonSwitchTest, AHeldHotkeyWithoutAReleaseStopsAfterTheHoldWindow) {
       lastSwitchMs = ms;
     }
   }
-  EXPECT_LT(lastSwitchMs, KeyHoldWindowMs);
-  EXPECT_GE(lastSwitchMs, KeyHoldWindowMs - 310);
+  EXPECT_LT(lastSwitchMs, HoldWindowMs);
+  EXPECT_GE(lastSwitchMs, HoldWindowMs - 310);
 }
 
 TEST_P(NeonSwitchTest, WithAModifierBothKeysMustBeHeldInEitherOrder) {
