@@ -1,49 +1,77 @@
 #!/usr/bin/env bash
-# clang-format over every C++ file, then clang-tidy over every source the
-# project compiles: the Linux builds' from their compile commands, and the
-# Windows build's (the stand-in ScriptHookV.dll, the end-to-end tests, the
-# ride, the shipped-DLL bench) from the windows build's, read by clang for
-# MinGW-w64's target with MinGW-w64's own C++ headers. Two at a time.
-# Run from the project's root, after the linux-clang, linux-asan and windows
-# presets are configured.
-set -uo pipefail
+# make lint: clang-format over every C++ file; clang-tidy over every source
+# a build compiles, as that build's compile_commands.json lists it; and
+# every shell script through shellcheck.
+#
+# Each source is tidied once, by the first build that lists it, clang's own
+# builds first (their commands are clang's), then the MinGW-w64 ones, read by
+# clang for MinGW-w64's target with MinGW-w64's own C++ and Windows headers,
+# then any other. Two at a time.
+# Run from the project's root, after every preset is configured.
+# Usage: lint.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+mapfile -t presets < <(tools/presets.sh)
 
-mapfile -t formatted < <(find host input neon standins tests bench tools -name '*.cpp' -o -name '*.h' | sort)
-clang-format --dry-run -Werror "${formatted[@]}" || exit 1
+mapfile -t formatted < <(git ls-files --cached --others --exclude-standard '*.cpp' '*.h')
+clang-format --dry-run -Werror "${formatted[@]}"
 
-linux=(host/entry.cpp input/*.cpp neon/*.cpp standins/linux/*.cpp standins/world/*.cpp
-  bench/linux/*.cpp tests/unit/*.cpp tests/stress/*.cpp tests/property/*.cpp tests/ini_reader/*.cpp)
-fuzz=(tests/fuzz/*.cpp)
-windows=(standins/scripthookv_dll/*.cpp tests/e2e/*.cpp tools/ride/*.cpp bench/shipped_dll/*.cpp)
+mapfile -t scripts < <(git ls-files --cached --others --exclude-standard | while IFS= read -r file; do
+  if [[ $file == *.sh ]] || head -1 "$file" | grep -q '^#!.*bash'; then
+    echo "$file"
+  fi
+done)
+shellcheck "${scripts[@]}"
+
+# "BUILD KIND FILE" lines, KIND being clang, mingw or other: every project
+# source in the presets' compile commands, each once, by the preference above.
+mapfile -t sources < <(python3 - "$PWD" "${presets[@]}" <<'PYTHON'
+import json, os, sys
+root, presets = sys.argv[1], sys.argv[2:]
+rank = {"clang": 0, "mingw": 1, "other": 2}
+chosen = {}
+for order, preset in enumerate(presets):
+    with open(os.path.join(root, "build", preset, "compile_commands.json")) as listing:
+        for entry in json.load(listing):
+            file = os.path.realpath(os.path.join(entry["directory"], entry["file"]))
+            relative = os.path.relpath(file, root)
+            if relative.startswith(("..", "build" + os.sep)) or not relative.endswith(".cpp"):
+                continue
+            compiler = os.path.basename((entry.get("command") or " ".join(entry["arguments"])).split()[0])
+            kind = "mingw" if "mingw" in compiler else "clang" if "clang" in compiler else "other"
+            if relative not in chosen or (rank[kind], order) < chosen[relative][:2]:
+                chosen[relative] = (rank[kind], order, preset, kind)
+for relative, (_, _, preset, kind) in sorted(chosen.items()):
+    print(preset, kind, relative)
+PYTHON
+)
 
 # MinGW-w64's C++ and Windows headers, as the windows build's compiler
 # searches them, less GCC's own intrinsics headers (clang has its own).
 mingw=$(sed -n 's/^QUILLMERE_MINGW_CXX:FILEPATH=//p' build/windows/CMakeCache.txt)
-mingw_headers=()
+mingw_arguments=(--extra-arg-before=--target=x86_64-w64-mingw32)
 while read -r folder; do
-  mingw_headers+=("--extra-arg=-isystem$folder")
+  mingw_arguments+=("--extra-arg=-isystem$folder")
 done < <(echo | "$mingw" -std=c++20 -E -x c++ -v - 2>&1 |
   sed -n '/search starts here:/,/End of search list/p' | grep '^ ' | sed 's/^ *//' |
   grep -Ev '/gcc/[^/]+/[^/]+/include(-fixed)?$')
 
-tidy() {  # BUILD [EXTRA ARGS...] -- FILES...
-  local build=$1
-  shift
-  local args=()
-  while [ "$1" != "--" ]; do
-    args+=("$1")
-    shift
-  done
-  shift
-  printf '%s\n' "$@" | xargs -P 2 -n 4 clang-tidy -p "build/$build" --quiet "${args[@]}" 2>&1 |
-    grep -v 'warnings generated'
-  return "${PIPESTATUS[1]}"
+tidy() { # BUILD KIND FILES...
+  local build=$1 kind=$2
+  shift 2
+  local arguments=(-p "build/$build" --quiet)
+  [ "$kind" != mingw ] || arguments+=("${mingw_arguments[@]}")
+  printf '%s\n' "$@" | xargs -P 2 -n 4 clang-tidy "${arguments[@]}" 2>&1 | { grep -v 'warnings generated' || true; }
 }
 
 status=0
-tidy linux-clang -- "${linux[@]}" || status=1
-tidy linux-asan -- "${fuzz[@]}" || status=1
-tidy windows --extra-arg-before=--target=x86_64-w64-mingw32 "${mingw_headers[@]}" -- "${windows[@]}" ||
-  status=1
-[ "$status" -eq 0 ] && echo "lint: format and clang-tidy clean"
+for preset in "${presets[@]}"; do
+  for kind in clang mingw other; do
+    mapfile -t files < <(printf '%s\n' "${sources[@]}" | sed -n "s|^$preset $kind ||p")
+    if [ "${#files[@]}" -gt 0 ] && ! tidy "$preset" "$kind" "${files[@]}"; then
+      status=1
+    fi
+  done
+done
+[ "$status" -eq 0 ] && echo "lint: format, clang-tidy and shellcheck clean"
 exit "$status"

@@ -6,7 +6,7 @@
 // same import address table, with none of the plugin's logic. Both run as the
 // host runs scripts, one fiber switch each way per frame.
 //
-// Usage: shipped_dll_bench.exe PLUGIN [--quick]
+// Usage: shipped_dll_bench.exe PLUGIN [--quick]   (PLUGIN as Linux or Windows names it)
 // Prints "shipped DLL frame/floor ratio: X" (the median over rounds of each);
 // exit status 1 when X is over the target, or the plugin does not load.
 // --quick runs a few frames only, to keep the program working.
@@ -14,11 +14,12 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
+#include <string>
 #include <vector>
 
 #include "host/natives.h"
 #include "standins/scripthookv_dll/scripthookv_dll.h"
+#include "tools/wine/windows_path.h"
 
 namespace {
 
@@ -61,12 +62,14 @@ double median(std::vector<double> values) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc < 2) {
+int main() {
+  const std::vector<std::string> arguments = utf8Arguments();
+  if (arguments.size() < 2) {
     std::fprintf(stderr, "usage: shipped_dll_bench.exe PLUGIN [--quick]\n");
     return 2;
   }
-  const bool quick = argc > 2 && std::strcmp(argv[2], "--quick") == 0;
+  const std::string plugin = windowsPath(arguments[1]);
+  const bool quick = arguments.size() > 2 && arguments[2] == "--quick";
   const int frames = quick ? 100 : 200'000;
   const int rounds = quick ? 1 : 9;
 
@@ -77,14 +80,14 @@ int main(int argc, char** argv) {
   worldAddVehicle(world, Car, Lime);
   world.occupied = Car;
 
-  std::vector<double> plugin;
+  std::vector<double> frame;
   std::vector<double> floor;
   for (int round = 0; round < rounds; ++round) {
-    if (standinLoadPlugin(argv[1], 1) == 0) {
-      std::fprintf(stderr, "error: cannot load the plugin %s\n", argv[1]);
+    if (standinLoadPlugin(plugin.c_str(), 1) == 0) {
+      std::fprintf(stderr, "error: cannot load the plugin %s\n", plugin.c_str());
       return 1;
     }
-    plugin.push_back(timeFrames(frames));
+    frame.push_back(timeFrames(frames));
     standinUnloadPlugin();
 
     scriptRegister(GetModuleHandleA(nullptr), floorScript);
@@ -92,7 +95,7 @@ int main(int argc, char** argv) {
     scriptUnregister(floorScript);
   }
 
-  const double frameNs = median(plugin);
+  const double frameNs = median(frame);
   const double floorNs = median(floor);
   const double ratio = frameNs / floorNs;
   std::printf("shipped DLL, staying in, lit: frame %.1f ns, floor %.1f ns (median of %d rounds)\n",

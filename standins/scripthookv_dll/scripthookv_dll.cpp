@@ -254,7 +254,12 @@ STANDIN_API void standinReset(std::uint32_t now) {
 }
 
 STANDIN_API int standinLoadPlugin(const char* path, int useTestClock) {
-  plugin = LoadLibraryA(path);
+  // Wide, from UTF-8: a path keeps every letter, whatever the code page.
+  wchar_t widePath[MAX_PATH * 4];
+  if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, widePath, MAX_PATH * 4) == 0) {
+    return 0;
+  }
+  plugin = LoadLibraryW(widePath);
   if (plugin == nullptr) {
     return 0;
   }

@@ -44,7 +44,7 @@ STANDIN_API StandinDllState* standinState();
 // with no plugin loaded.
 STANDIN_API void standinReset(std::uint32_t now);
 
-// Loads the plugin from `path` (a Windows path); with `testClock` non-zero,
+// Loads the plugin from `path` (a Windows path, in UTF-8); with `testClock` non-zero,
 // its GetTickCount import is pointed at the clock standinSetClock sets.
 // Returns 0, with nothing left loaded, when the module does not load or has
 // no such import.

@@ -15,6 +15,7 @@
 #include "standins/scripthookv_dll/scripthookv_dll.h"
 #include "tests/common/neon_colour.h"
 #include "tests/common/working_folder.h"
+#include "tools/wine/windows_path.h"
 
 namespace {
 
@@ -31,19 +32,9 @@ constexpr std::uint8_t ScanCode = 0x31;
 constexpr std::uint32_t OrdinaryStart = 1'000'000;
 constexpr std::uint32_t BeforeWrapStart = 0xFFFFFFFFu - 2000;
 
-// A path the build gives, with Windows separators.
-std::string windowsPath(std::string path) {
-  for (char& c : path) {
-    if (c == '/') {
-      c = '\\';
-    }
-  }
-  return path;
-}
-
-// dist/Quillmere.asi and dist/Quillmere.ini, as they ship.
-std::string pluginPath() { return windowsPath(QUILLMERE_PLUGIN_PATH); }
-std::string shippedSettingsPath() { return windowsPath(QUILLMERE_SHIPPED_SETTINGS_PATH); }
+// The shipped Quillmere.asi and Quillmere.ini, where the build put them.
+std::string pluginPath() { return windowsPath(QUILLMERE_DIST_DIR "/Quillmere.asi"); }
+std::string shippedSettingsPath() { return windowsPath(QUILLMERE_DIST_DIR "/Quillmere.ini"); }
 
 // Each case gets a fresh folder as the current directory, with its own
 // settings file or none, and a fresh module: loaded in SetUp (or by the
@@ -135,7 +126,7 @@ TEST_F(EndToEnd, LoadRegistersScriptThenHandlerAndUnloadWithdrawsInTheSameOrder)
   EXPECT_EQ(host.registrations.records[0].call, RegistrationCall::ScriptRegister);
   EXPECT_NE(host.registrations.records[0].script, nullptr);
   EXPECT_EQ(host.registrations.records[0].module,
-            reinterpret_cast<void*>(GetModuleHandleA(pluginPath().c_str())))
+            reinterpret_cast<void*>(GetModuleHandleW(wideText(pluginPath()).c_str())))
       << "registered with its own module handle";
   EXPECT_EQ(host.registrations.records[1].call, RegistrationCall::HandlerRegister);
   EXPECT_EQ(standinScriptCount(), 1);
@@ -273,7 +264,7 @@ bool editSetting(std::string& text, const std::string& key, const std::string& f
 // and L (76), as a player would: read by KERNEL32, it makes Ctrl+L the hotkey
 // and N nothing. A misspelt section or key in the shipped file would leave N.
 TEST_F(EndToEnd, TheShippedSettingsFileWithOnlyItsTwoNumbersChanged) {
-  std::ifstream shipped(shippedSettingsPath(), std::ios::binary);
+  std::ifstream shipped(fileName(shippedSettingsPath()), std::ios::binary);
   ASSERT_TRUE(shipped) << shippedSettingsPath();
   std::string text{std::istreambuf_iterator<char>(shipped), std::istreambuf_iterator<char>()};
   ASSERT_TRUE(editSetting(text, "quillmere_modifier", "-1", "17")) << text;

@@ -11,9 +11,13 @@
 // and QUILLMERE_PROPERTY_STEPS make a longer run.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <limits>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -37,10 +41,23 @@ constexpr std::uint32_t KeysWithARecord = 255;
 constexpr std::uint32_t HoldWindowMs = 5000;
 constexpr std::uint32_t SwitchSpacingMs = 300;
 
-int fromEnvironment(const char* name, int fallback) {
+// A count from the environment, or `fallback` when it is not set. A value
+// that is not a whole number from 1 up is no count at all: nothing, so that
+// the run fails rather than run some other count than the one asked for.
+std::optional<int> fromEnvironment(const char* name, int fallback) {
   // Read before any thread starts: getenv's lack of thread safety cannot bite.
   const char* value = std::getenv(name);  // NOLINT(concurrency-mt-unsafe)
-  return value != nullptr && std::atoi(value) > 0 ? std::atoi(value) : fallback;
+  if (value == nullptr) {
+    return fallback;
+  }
+  char* end = nullptr;
+  errno = 0;
+  const long count = std::strtol(value, &end, 10);
+  if (!std::isdigit(static_cast<unsigned char>(*value)) || *end != '\0' || errno != 0 ||
+      count < 1 || count > std::numeric_limits<int>::max()) {
+    return std::nullopt;
+  }
+  return static_cast<int>(count);
 }
 
 // What the plugin should do, worked out from what the test did: a second,
@@ -217,10 +234,12 @@ void NeonProperty::ride(std::uint32_t seed, int steps) {
 }
 
 TEST_F(NeonProperty, RandomRidesKeepEveryProperty) {
-  const int seeds = fromEnvironment("QUILLMERE_PROPERTY_SEEDS", 200);
-  const int steps = fromEnvironment("QUILLMERE_PROPERTY_STEPS", 2000);
-  for (int seed = 1; seed <= seeds; ++seed) {
-    ride(static_cast<std::uint32_t>(seed), steps);
+  const std::optional<int> seeds = fromEnvironment("QUILLMERE_PROPERTY_SEEDS", 200);
+  const std::optional<int> steps = fromEnvironment("QUILLMERE_PROPERTY_STEPS", 2000);
+  ASSERT_TRUE(seeds && steps)
+      << "QUILLMERE_PROPERTY_SEEDS and QUILLMERE_PROPERTY_STEPS are whole numbers from 1 up";
+  for (int seed = 1; seed <= *seeds; ++seed) {
+    ride(static_cast<std::uint32_t>(seed), *steps);
     if (HasFatalFailure()) {
       return;
     }

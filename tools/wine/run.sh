@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Runs a Windows program under Wine, headless, in a Wine prefix of its own.
-# Usage: run.sh PREFIX PROGRAM [ARGS...]
-# The prefix is created on first use (wineboot), which takes a few seconds.
+# Runs a Windows program under Wine, headless, in the Wine prefix of the
+# build BUILD: the one place that knows where a build keeps its prefix. The
+# prefix is created on first use (wineboot), which takes a few seconds.
+# Paths are given to the program as Linux names them: the Windows programs
+# ask Wine for the Windows name (tools/wine/windows_path.h).
+# Usage: run.sh BUILD PROGRAM [ARGS...]
 set -euo pipefail
 if [ $# -lt 2 ]; then
-  echo "usage: $0 PREFIX PROGRAM [ARGS...]" >&2
+  echo "usage: $0 BUILD PROGRAM [ARGS...]" >&2
   exit 2
 fi
-prefix=$1
+prefix=$(realpath -m -- "$1")/wineprefix
 shift
 
 # The first of the given commands that is installed, or nothing.
