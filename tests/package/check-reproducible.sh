@@ -26,7 +26,8 @@ printf 'another mod\n' >"$copy/shared/OtherMod.asi"
 [ "$(cat "$copy/shared/OtherMod.asi")" = "another mod" ] ||
   { echo "FAIL: the package build changed another file in its folder" >&2; exit 1; }
 # The package's files: those its SHA256SUMS lists, and that list itself.
-names=($(sed -E 's/^[0-9a-f]{64} [ *]//' "$dist/SHA256SUMS") SHA256SUMS)
+mapfile -t names < <(sed -E 's/^[0-9a-f]{64} [ *]//' "$dist/SHA256SUMS")
+names+=(SHA256SUMS)
 for name in "${names[@]}"; do
   cmp "$dist/$name" "$copy/shared/$name" >&2 ||
     { echo "FAIL: a second build in another folder gives a different $name" >&2; exit 1; }
