@@ -1,22 +1,44 @@
 #!/usr/bin/env bash
 # The ride tool on bad rides, one table: every row must end with exit status
 # 2 and one short LF-ended line on standard error, "FILE:LINE: MESSAGE", the
-# message matching the row's pattern. The last rows are rides it must accept.
-# Then failures on the way (a plugin that does not load, a picture that
-# cannot be written): exit status 1 and one line, "error: ...". Nothing may be
-# left behind: no ride folder in Wine's temporary folder, no Quillmere.ini in
-# the caller's.
+# message matching the row's pattern, within a time limit (a ride that hangs
+# fails). The last rows are rides it must accept, whatever the letters of
+# their names and notes, drawing a picture that is well-formed XML. Then
+# failures on the way (a plugin that does not load, a picture that cannot be
+# written): exit status 1 and one line, "error: ...". Then a ride killed
+# while it plays. Nothing may be left behind: no ride folder in the
+# temporary folder, no Quillmere.ini in the caller's.
 # Usage: check-errors.sh PLAY   (the environment names the build, as for play.sh)
-set -uo pipefail
+set -euo pipefail
 play=$(realpath "$1")
 folder=$(mktemp -d)
-trap 'rm -rf "$folder"' EXIT
+trap 'rm -rf -- "$folder"' EXIT
 failures=0
+fail() {
+  echo "FAIL $*"
+  failures=$((failures + 1))
+}
 megabyte=$(head -c 1000000 /dev/zero | tr '\0' 'x')
+day_and_an_hour=$(for _ in $(seq 25); do printf 'wait 3600000\\n'; done)
+# The rides' own temporary folder, to see what they leave; the build's
+# folder is searched too, Wine's temporary folders being in it.
+export TMPDIR=$folder/tmp
+mkdir "$TMPDIR"
 build=${QUILLMERE_BUILD:-$(cd "$(dirname "$0")/../.." && pwd)/build/windows}
-ride_folders() { find "$build/wineprefix/drive_c/users" -maxdepth 4 -name 'quillmere-ride-*' | sort; }
-ride_folders_before=$(ride_folders)
+touch "$folder/start"
+ride_folders() { find "$TMPDIR" "$build" -name 'quillmere-ride*' -newer "$folder/start"; }
 cd "$folder"
+
+# Plays a ride with a time limit, keeping its output and status.
+played() {
+  status=0
+  timeout 30 "$@" >"$folder/out" 2>"$folder/err" || status=$?
+}
+
+# A picture that is well-formed XML, as a browser needs it.
+well_formed() {
+  python3 -c 'import sys, xml.etree.ElementTree as tree; tree.parse(sys.argv[1])' "$1" 2>/dev/null
+}
 
 # name | file | line | message pattern (extended regex) | ride text (printf format)
 rows=(
@@ -26,8 +48,13 @@ rows=(
   "ctrl-z|ctrl-z.ride|2|unknown step '\\\\x1a'|note a\n\x1a\nwait 16\n"
   "binary|binary.ride|1|unknown step '\\\\x01\\\\x02\\\\xff\\\\x1b\[2J'|\x01\x02\xff\x1b[2J\n"
   "long-line|long.ride|1|unknown step 'x{40}'\.\.\. |${megabyte}\n"
-  "device-name|aux.ride|1|'aux' is a Windows device name|wait 16\n"
-  "not-a-file|folder.ride|1|not a ride script: no regular file|"
+  "device-name|aux.ride|1|not a ride script: 'aux' is a Windows device name|wait 16\n"
+  "device-name-as-windows-reads-it|aux .ride|1|not a ride script: 'aux ' is a Windows device name|wait 16\n"
+  "device-name-holding-a-ride|nul .ride|1|not a ride script: 'nul ' is a Windows device name|get-in 1 1,2,3\nwait 16\n"
+  "not-a-file|folder.ride|1|not a ride script: it is a folder, not a file|"
+  "settings-file-device|settings-aux.ride|2|cannot read the settings file '.*/aux': 'aux' is a Windows device name|wait 16\nsettings-file aux\n"
+  "settings-file-endless|settings-zero.ride|1|cannot read the settings file '/dev/zero': it is not a plain file|settings-file /dev/zero\n"
+  "longer-than-a-day|a-day-and-an-hour.ride|25|the ride would last more than a day|${day_and_an_hour}"
   "new-vehicle-colourless|colourless.ride|2|vehicle 3 is new: give its neon colour as R,G,B|wait 16\nget-in 3\n"
   "bad-colour|bad-colour.ride|1|a colour is R,G,B|get-in 1 255,0\n"
   "on-foot|on-foot.ride|1|the player is on foot already|get-out\n"
@@ -37,6 +64,7 @@ rows=(
   "bad-wait|bad-wait.ride|1|a wait must be a whole number|wait soon\n"
   "bad-setting|bad-setting.ride|1|settings take quillmere=VALUE|settings quillmere_mod=1\n"
   "accepts-bom-case-code-settings|accepts.ride|0||\xef\xbb\xbfNOTE Case\nSettings Quillmere=0x4C quillmere_modifier=-1\nGET-IN 1 1,2,3\nKey-Down code:8\nkey-up CODE:0\nwait 16\n"
+  "accepts-any-letters|ドライブ café.ride|0||note caf\xc3\xa9 \xe3\x83\x89 \x01 \x1b[2J \xff\xfe \xc0\xaf & <b>\nget-in 1 1,2,3\nwait 16\n"
 )
 
 for row in "${rows[@]}"; do
@@ -45,46 +73,62 @@ for row in "${rows[@]}"; do
   if [ "$name" = "not-a-file" ]; then
     mkdir -p "$ride"
   else
+    # shellcheck disable=SC2059 # the row's text is a printf format
     printf "$text" >"$ride"
   fi
-  "$play" --svg "$folder/picture.svg" "$ride" >"$folder/out" 2>"$folder/err"
-  status=$?
+  played "$play" --svg "$folder/picture.svg" "$ride"
   if [ "$line" = 0 ]; then
-    [ "$status" -eq 0 ] || { echo "FAIL $name: exit $status: $(head -c 300 "$folder/err")"; failures=$((failures + 1)); }
+    if [ "$status" -ne 0 ]; then
+      fail "$name: exit $status: $(head -c 300 "$folder/err")"
+    elif ! well_formed "$folder/picture.svg"; then
+      fail "$name: the picture is not well-formed XML"
+    fi
     continue
   fi
   message=$(cat "$folder/err")
   lines=$(wc -l <"$folder/err")
   if [ "$status" -ne 2 ] || [ "$lines" -ne 1 ] || [ "${#message}" -gt 300 ] ||
     grep -q $'\r' "$folder/err" || ! grep -Eq "^$ride:$line: $pattern" <<<"$message"; then
-    echo "FAIL $name: exit $status, $lines line(s): $(head -c 300 "$folder/err" | cat -v)"
-    failures=$((failures + 1))
-  fi
-done
-# Failures on the way: name | pattern | how to play.
-printf 'get-in 1 1,2,3\nwait 16\n' >"$folder/fine.ride"
-mkdir "$folder/not-a-plugin" "$folder/folder.svg"
-printf 'not a DLL\n' >"$folder/not-a-plugin/Quillmere.asi"
-cp "${QUILLMERE_DIST:-$build/../../dist}/Quillmere.ini" "${QUILLMERE_DIST:-$build/../../dist}/Quillmere.txt" \
-  "$folder/not-a-plugin/"
-failing=(
-  "plugin-does-not-load|error: cannot load the plugin .*not-a-plugin/Quillmere.asi|env QUILLMERE_DIST=$folder/not-a-plugin $play --svg $folder/p.svg $folder/fine.ride"
-  "picture-not-written|error: cannot write the picture .*folder.svg|$play --svg $folder/folder.svg $folder/fine.ride"
-)
-for row in "${failing[@]}"; do
-  IFS='|' read -r name pattern command <<<"$row"
-  $command >"$folder/out" 2>"$folder/err"
-  status=$?
-  if [ "$status" -ne 1 ] || [ "$(wc -l <"$folder/err")" -ne 1 ] || ! grep -Eq "^$pattern" "$folder/err"; then
-    echo "FAIL $name: exit $status: $(head -c 300 "$folder/err" | cat -v)"
-    failures=$((failures + 1))
+    fail "$name: exit $status, $lines line(s): $(head -c 300 "$folder/err" | cat -v)"
   fi
 done
 
-[ "$(ride_folders)" = "$ride_folders_before" ] ||
-  { echo "FAIL a ride left its folder behind: $(ride_folders)"; failures=$((failures + 1)); }
-[ ! -e "$folder/Quillmere.ini" ] ||
-  { echo "FAIL a ride wrote Quillmere.ini in the caller's folder"; failures=$((failures + 1)); }
-total=$((${#rows[@]} + ${#failing[@]} + 2))
+# Failures on the way: name | pattern | the package folder, or none | picture.
+printf 'get-in 1 1,2,3\nwait 16\n' >"$folder/fine.ride"
+mkdir "$folder/not-a-plugin" "$folder/folder.svg"
+printf 'not a DLL\n' >"$folder/not-a-plugin/Quillmere.asi"
+failing=(
+  "plugin-does-not-load|error: cannot load the plugin .*not-a-plugin/Quillmere.asi|$folder/not-a-plugin|$folder/p.svg"
+  "picture-not-written|error: cannot write the picture .*folder.svg||$folder/folder.svg"
+)
+for row in "${failing[@]}"; do
+  IFS='|' read -r name pattern dist svg <<<"$row"
+  command=("$play" --svg "$svg" "$folder/fine.ride")
+  [ -z "$dist" ] || command=(env "QUILLMERE_DIST=$dist" "${command[@]}")
+  played "${command[@]}"
+  if [ "$status" -ne 1 ] || [ "$(wc -l <"$folder/err")" -ne 1 ] || ! grep -Eq "^$pattern" "$folder/err"; then
+    fail "$name: exit $status: $(head -c 300 "$folder/err" | cat -v)"
+  fi
+done
+
+# A ride killed while it plays, with everything it started, as a stopped
+# terminal or a timeout kills it: it leaves no folder behind.
+for _ in $(seq 40000); do printf 'key-down N\nwait 400\nkey-up N\n'; done >"$folder/long.ride"
+setsid "$play" --svg "$folder/long.svg" "$folder/long.ride" >"$folder/out" 2>&1 &
+group=$!
+for _ in $(seq 300); do
+  ! grep -q '^Playing a ride' "$folder/out" || break
+  sleep 0.1
+done
+if ! grep -q '^Playing a ride' "$folder/out"; then
+  fail "killed: the ride did not start: $(head -c 300 "$folder/out")"
+fi
+kill -TERM -- "-$group" 2>/dev/null || true
+wait "$group" || true
+
+leftover=$(ride_folders)
+[ -z "$leftover" ] || fail "a ride left its folder behind: $leftover"
+[ ! -e "$folder/Quillmere.ini" ] || fail "a ride wrote Quillmere.ini in the caller's folder"
+total=$((${#rows[@]} + ${#failing[@]} + 3))
 echo "ride errors: $((total - failures)) of $total rows as expected"
 [ "$failures" -eq 0 ]

@@ -44,9 +44,11 @@ std::string number(double value) {
   return out;
 }
 
+// Text as SVG holds it: valid UTF-8 with no control character (printable),
+// and XML's own characters as entities.
 std::string escaped(const std::string& text) {
   std::string out;
-  for (char c : text) {
+  for (char c : printable(text)) {
     switch (c) {
       case '&':
         out += "&amp;";
@@ -345,7 +347,7 @@ std::string description(const RideRecord& ride) {
 
 }  // namespace
 
-bool writePicture(const RideRecord& ride, const std::string& path) {
+bool writePicture(const RideRecord& ride, const std::filesystem::path& path) {
   const TimeAxis axis(ride.endMs);
   const std::vector<int> vehicles = vehiclesOf(ride);
   const std::vector<std::uint32_t> keys = keysOf(ride);

@@ -13,9 +13,9 @@
 // rendered picture can find a time and a lane without knowing the layout.
 #pragma once
 
-#include <string>
+#include <filesystem>
 
 #include "tools/ride/record.h"
 
 // Writes the picture of `ride` to the file `path`; false when it cannot.
-bool writePicture(const RideRecord& ride, const std::string& path);
+bool writePicture(const RideRecord& ride, const std::filesystem::path& path);

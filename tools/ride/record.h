@@ -27,7 +27,7 @@ struct KeyRecord {
 
 // One frame, as the world stood after it.
 struct FrameRecord {
-  std::uint32_t ms;                         // when it ran; it stands until the next one
+  std::uint32_t ms;                         // when it ran; it stands until the next record
   int occupied;                             // the vehicle the player sat in, by number; 0 on foot
   std::uint32_t present;                    // bit n - 1 set: vehicle n exists
   NeonColour neon[StandinMaxVehicles + 1];  // each present vehicle's colour, by number
@@ -46,7 +46,7 @@ struct RideRecord {
   std::string title;                  // the ride script's file name
   std::vector<NoteRecord> notes;      // its headings
   std::vector<KeyRecord> keys;        // every key event
-  std::vector<FrameRecord> frames;    // every frame
+  std::vector<FrameRecord> frames;    // the first frame, and each that changed the world
   std::vector<PluginSetRecord> sets;  // every colour the plugin set
   std::uint32_t endMs = 0;            // how long the ride took
 };

@@ -5,17 +5,21 @@
 // of its native calls), with every vehicle's neon colour beside the plugin's
 // lines. With --svg it also draws the ride as a picture.
 //
-// Usage: ride.exe [--swatches] [--svg FILE] PLUGIN RIDE
+// Usage: ride.exe [--swatches] [--svg FILE] --folder FOLDER PLUGIN RIDE
 //   PLUGIN      the plugin to load (dist/Quillmere.asi)
 //   RIDE        the ride script; see default.ride for the steps it knows
+//   --folder    an empty folder of the caller's, the ride's current folder,
+//               where the plugin reads Quillmere.ini; the caller removes it
 //   --swatches  draws each colour as a 24-bit colour swatch too
 //   --svg FILE  draws the ride into FILE, an SVG picture
+// Paths may be given as Linux names them (under Wine) or as Windows does,
+// in any letters: the arguments are read as the wide command line holds them.
 //
 // A script with an error stops before anything is played, with one line on
 // standard error, "file:line: what is wrong", and exit status 2. Anything
 // else that fails (the plugin does not load, a file cannot be written) stops
-// the ride with one line, "error: what failed", and exit status 1; the ride's
-// temporary folder goes either way.
+// the ride with one line, "error: what failed", and exit status 1; the
+// settings file the ride wrote goes either way.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -23,7 +27,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -32,6 +35,7 @@
 #include "tools/ride/picture.h"
 #include "tools/ride/record.h"
 #include "tools/ride/script.h"
+#include "tools/wine/windows_path.h"
 
 namespace {
 
@@ -39,49 +43,39 @@ constexpr std::uint32_t FrameMs = 16;           // about 60 frames a second
 constexpr std::uint32_t StartTick = 5'000'000;  // an ordinary tick, far from the wrap
 constexpr GameHandle PlayerCharacter = 0x100;
 constexpr GameHandle VehicleHandleBase = 0x1000;  // vehicle N is handle base + N
+constexpr std::size_t LargestRide = 16 << 20;     // bytes of a ride script
 
 // A failure of the machine rather than of the script.
 struct RideFailure : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// A folder of the ride's own as the current directory, where the plugin reads
-// .\Quillmere.ini. On the way out the previous directory comes back and the
-// folder goes, with the settings file written in it.
+// The caller's folder for the ride as the current directory, where the
+// plugin reads .\\Quillmere.ini. On the way out the previous directory comes
+// back and the settings file goes; the folder is the caller's to remove.
 class RideFolder {
  public:
-  RideFolder() {
-    char temp[MAX_PATH];
-    const DWORD length = GetTempPathA(MAX_PATH, temp);
-    char previous[MAX_PATH];
-    const DWORD previousLength = GetCurrentDirectoryA(MAX_PATH, previous);
-    if (length == 0 || length > MAX_PATH || previousLength == 0 || previousLength > MAX_PATH) {
-      throw RideFailure("cannot find the temporary folder or the current one");
+  explicit RideFolder(const std::string& folder) : path_(windowsPath(folder)) {
+    wchar_t previous[MAX_PATH];
+    const DWORD previousLength = GetCurrentDirectoryW(MAX_PATH, previous);
+    if (previousLength == 0 || previousLength > MAX_PATH) {
+      throw RideFailure("cannot find the current folder");
     }
     previous_ = previous;
-    const std::string stem = std::string(temp) + "quillmere-ride-" +
-                             std::to_string(GetCurrentProcessId()) + "-" +
-                             std::to_string(GetTickCount());
-    if (CreateDirectoryA(stem.c_str(), nullptr) == 0) {
-      throw RideFailure("cannot make a folder for the ride: " + stem);
-    }
-    path_ = stem;
-    if (SetCurrentDirectoryA(path_.c_str()) == 0) {
-      RemoveDirectoryA(path_.c_str());
+    if (SetCurrentDirectoryW(wideText(path_).c_str()) == 0) {
       throw RideFailure("cannot make " + path_ + " the current folder");
     }
   }
   ~RideFolder() {
-    SetCurrentDirectoryA(previous_.c_str());
-    DeleteFileA(settingsPath().c_str());
-    RemoveDirectoryA(path_.c_str());
+    SetCurrentDirectoryW(previous_.c_str());
+    DeleteFileW(wideText(settingsPath()).c_str());
   }
   RideFolder(const RideFolder&) = delete;
   RideFolder& operator=(const RideFolder&) = delete;
 
   // Written by its whole path, never relative to whatever is current.
   void writeSettings(const std::string& bytes) const {
-    std::ofstream out(settingsPath(), std::ios::binary);
+    std::ofstream out(fileName(settingsPath()), std::ios::binary);
     if (!(out << bytes) || !out.flush()) {
       throw RideFailure("cannot write " + settingsPath());
     }
@@ -89,8 +83,8 @@ class RideFolder {
 
  private:
   std::string settingsPath() const { return path_ + "\\Quillmere.ini"; }
-  std::string previous_;  // the current folder before
-  std::string path_;      // the ride's folder
+  std::wstring previous_;  // the current folder before
+  std::string path_;       // the ride's folder, as Windows names it
 };
 
 // The plugin loaded by the stand-in host on the test clock, in a world with
@@ -100,7 +94,7 @@ class LoadedPlugin {
   explicit LoadedPlugin(const std::string& path) {
     standinReset(StartTick);
     standinState()->world.player = PlayerCharacter;
-    if (standinLoadPlugin(toWindowsPath(path).c_str(), 1) == 0) {
+    if (standinLoadPlugin(windowsPath(path).c_str(), 1) == 0) {
       throw RideFailure("cannot load the plugin " + path +
                         " (not a DLL for this machine, or it does not import GetTickCount)");
     }
@@ -204,13 +198,32 @@ std::vector<PluginSetRecord> colourSets(std::uint32_t ms, const StandinDllState&
   return sets;
 }
 
+bool sameWorld(const FrameRecord& a, const FrameRecord& b) {
+  if (a.occupied != b.occupied || a.present != b.present) {
+    return false;
+  }
+  for (int n = 1; n <= StandinMaxVehicles; ++n) {
+    if ((a.present & (1u << (n - 1))) != 0 &&
+        !(a.neon[n].red == b.neon[n].red && a.neon[n].green == b.neon[n].green &&
+          a.neon[n].blue == b.neon[n].blue)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // One frame at the ride's time: the host resumes the plugin's script once.
+// The frame is recorded when the world it leaves differs from the last one
+// recorded, so a long ride's records stay as small as what happened in it.
 void playFrame(Ride& ride) {
   StandinDllState& host = *standinState();
   standinSetClock(StartTick + ride.elapsed);
   host.natives.count = 0;
   standinRunFrames(1);
-  ride.record.frames.push_back(frameRecord(ride.elapsed, host.world));
+  const FrameRecord frame = frameRecord(ride.elapsed, host.world);
+  if (ride.record.frames.empty() || !sameWorld(ride.record.frames.back(), frame)) {
+    ride.record.frames.push_back(frame);
+  }
   for (const PluginSetRecord& set : colourSets(ride.elapsed, host)) {
     ride.record.sets.push_back(set);
     trace(set.ms, "plugin", pluginDid(set), vehicleColours(ride));
@@ -266,15 +279,15 @@ void play(Ride& ride, const RestartStep&) {
   trace(ride.elapsed, "host", "restarts the plugin's script");
 }
 
-RideRecord playRide(const std::vector<Step>& steps, const std::string& pluginPath,
-                    const std::string& title, bool swatches) {
-  const RideFolder folder;
+RideRecord playRide(const std::vector<Step>& steps, const std::string& folderPath,
+                    const std::string& pluginPath, const std::string& title, bool swatches) {
+  const RideFolder folder(folderPath);
   const LoadedPlugin plugin(pluginPath);
   std::printf(
       "Playing a ride with %s, a frame every %u ms.\n"
       "The plugin reads its settings when the host starts its script: on the first\n"
       "frame and on each restart.\n\n",
-      pluginPath.c_str(), static_cast<unsigned>(FrameMs));
+      printable(pluginPath).c_str(), static_cast<unsigned>(FrameMs));
   std::printf("%8s    %-7s %-46s%s\n", "time", "who", "what", "neon colours (red,green,blue)");
   Ride ride{folder, swatches, {}};
   ride.record.title = title;
@@ -291,22 +304,25 @@ RideRecord playRide(const std::vector<Step>& steps, const std::string& pluginPat
 struct Options {
   bool swatches = false;  // --swatches
   std::string svg;        // --svg FILE, or empty
+  std::string folder;     // --folder FOLDER
   std::string plugin;     // PLUGIN
   std::string ride;       // RIDE
 };
 
-bool readOptions(int argc, char** argv, Options& options) {
+bool readOptions(const std::vector<std::string>& arguments, Options& options) {
   std::vector<std::string> positional;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--swatches") == 0) {
+  for (std::size_t i = 1; i < arguments.size(); ++i) {
+    if (arguments[i] == "--swatches") {
       options.swatches = true;
-    } else if (std::strcmp(argv[i], "--svg") == 0 && i + 1 < argc) {
-      options.svg = argv[++i];
+    } else if (arguments[i] == "--svg" && i + 1 < arguments.size()) {
+      options.svg = arguments[++i];
+    } else if (arguments[i] == "--folder" && i + 1 < arguments.size()) {
+      options.folder = arguments[++i];
     } else {
-      positional.emplace_back(argv[i]);
+      positional.push_back(arguments[i]);
     }
   }
-  if (positional.size() != 2) {
+  if (positional.size() != 2 || options.folder.empty()) {
     return false;
   }
   options.plugin = positional[0];
@@ -321,28 +337,28 @@ std::string baseName(const std::string& path) {
 
 // The whole run: 0, or 2 for a ride that cannot be played, or 1 for a
 // failure on the way (thrown as RideFailure).
-int run(int argc, char** argv) {
+int run() {
   Options options;
-  if (!readOptions(argc, argv, options)) {
-    std::fprintf(stderr, "usage: ride.exe [--swatches] [--svg FILE] PLUGIN RIDE\n");
+  if (!readOptions(utf8Arguments(), options)) {
+    std::fprintf(stderr, "usage: ride.exe [--swatches] [--svg FILE] --folder FOLDER PLUGIN RIDE\n");
     return 2;
   }
-  std::ifstream in(toWindowsPath(options.ride), std::ios::binary);
-  if (!in) {
-    std::fprintf(stderr, "%s: cannot read the ride script\n", options.ride.c_str());
-    return 2;
-  }
-  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   std::vector<Step> steps;
   try {
+    std::string bytes;
+    try {
+      bytes = readPlainFile(options.ride, LargestRide);
+    } catch (const ScriptError& why) {
+      throw ScriptError(options.ride + ":1: not a ride script: " + why.what());
+    }
     steps = parseRide(options.ride, bytes);
   } catch (const ScriptError& error) {
     std::fprintf(stderr, "%s\n", error.what());
     return 2;
   }
-  const RideRecord record =
-      playRide(steps, options.plugin, baseName(options.ride), options.swatches);
-  if (!options.svg.empty() && !writePicture(record, toWindowsPath(options.svg))) {
+  const RideRecord record = playRide(steps, options.folder, options.plugin,
+                                     printable(baseName(options.ride)), options.swatches);
+  if (!options.svg.empty() && !writePicture(record, fileName(windowsPath(options.svg)))) {
     throw RideFailure("cannot write the picture " + options.svg);
   }
   return 0;
@@ -350,13 +366,13 @@ int run(int argc, char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
   // Plain "\n" line ends: the trace and the errors are read on Linux.
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
   int status = 1;
   try {
-    status = run(argc, argv);
+    status = run();
   } catch (const std::exception& failure) {  // RideFailure, or out of memory
     std::fflush(stdout);
     std::fprintf(stderr, "error: %s\n", failure.what());

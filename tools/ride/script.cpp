@@ -1,18 +1,20 @@
 #include "tools/ride/script.h"
 
+#include <windows.h>
+
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <sstream>
+
+#include "tools/wine/windows_path.h"
 
 namespace {
 
 constexpr std::uint32_t HighestKeyCode = 254;  // the key table's last entry
-constexpr std::uint32_t LongestWaitMs = 3'600'000;
-constexpr std::size_t QuotedMax = 40;  // characters of offending text shown
+constexpr std::size_t QuotedMax = 40;          // characters of offending text shown
+constexpr std::size_t LargestSettingsFile = 1 << 20;
 
 // `text` for an error message: quoted, cut to a few dozen characters, with
 // every byte that does not print escaped.
@@ -126,6 +128,7 @@ struct ScriptLine {
 // What parsing keeps from line to line, to refuse impossible moves.
 struct ParseState {
   std::string folder;                          // the script's folder, for relative paths
+  std::uint32_t elapsedMs = 0;                 // the waits so far: at most LongestRideMs
   int occupied = 0;                            // the vehicle the player sits in, 0 on foot
   bool coloured[StandinMaxVehicles + 1] = {};  // vehicles that have appeared with a colour
 };
@@ -137,7 +140,7 @@ struct Verb {
   Step (*parse)(const ScriptLine&, ParseState&);
 };
 
-Step parseNote(const ScriptLine& line, ParseState&) { return NoteStep{line.rest}; }
+Step parseNote(const ScriptLine& line, ParseState&) { return NoteStep{printable(line.rest)}; }
 
 // The settings the plugin reads: each key in any letter case, each value as
 // written, whatever it is (the plugin reads any text; see Quillmere.ini).
@@ -151,7 +154,7 @@ Step parseSettings(const ScriptLine& line, ParseState&) {
                         quoted(arg));
     }
     step.iniText += arg + "\r\n";
-    step.shown += (step.shown.empty() ? "" : " ") + arg;
+    step.shown += (step.shown.empty() ? "" : " ") + printable(arg);
   }
   if (step.shown.empty()) {
     step.shown = "[keys] and no key";
@@ -163,12 +166,11 @@ Step parseSettingsFile(const ScriptLine& line, ParseState& state) {
   const std::string& written = line.args[0];
   const bool absolute = written[0] == '/' || (written.size() > 1 && written[1] == ':');
   const std::string path = absolute ? written : state.folder + written;
-  std::ifstream in(toWindowsPath(path), std::ios::binary);
-  if (!in) {
-    throw ScriptError("cannot read the settings file " + quoted(path));
+  try {
+    return SettingsStep{readPlainFile(path, LargestSettingsFile), "a copy of " + printable(path)};
+  } catch (const ScriptError& why) {
+    throw ScriptError("cannot read the settings file " + quoted(path) + ": " + why.what());
   }
-  return SettingsStep{{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()},
-                      "a copy of " + path};
 }
 
 BoardStep boarding(const ScriptLine& line, ParseState& state, bool fromAnother) {
@@ -216,9 +218,15 @@ Step parseKeyUp(const ScriptLine& line, ParseState&) {
   return KeyStep{keyCode(line.args[0]), false};
 }
 
-Step parseWait(const ScriptLine& line, ParseState&) {
-  return WaitStep{
-      static_cast<std::uint32_t>(wholeNumber(line.args[0], 1, LongestWaitMs, "a wait"))};
+Step parseWait(const ScriptLine& line, ParseState& state) {
+  const auto milliseconds =
+      static_cast<std::uint32_t>(wholeNumber(line.args[0], 1, LongestRideMs, "a wait"));
+  if (milliseconds > LongestRideMs - state.elapsedMs) {
+    throw ScriptError("the ride would last more than a day (" + std::to_string(LongestRideMs) +
+                      " ms) here, after " + std::to_string(state.elapsedMs) + " ms");
+  }
+  state.elapsedMs += milliseconds;
+  return WaitStep{milliseconds};
 }
 
 Step parseRestart(const ScriptLine&, ParseState&) { return RestartStep{}; }
@@ -322,15 +330,101 @@ std::string keyName(std::uint32_t code) {
   return "key " + std::to_string(code);
 }
 
-std::string toWindowsPath(const std::string& path) {
-  if (path.empty() || path[0] != '/') {
-    return path;
-  }
-  std::string out = "Z:" + path;
-  for (char& c : out) {
-    if (c == '/') {
-      c = '\\';
+std::string printable(const std::string& text) {
+  constexpr const char* Replacement = "\xEF\xBF\xBD";  // U+FFFD
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x20 || lead == 0x7F) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\x%02x", lead);
+      out += escape;
+      ++i;
+      continue;
+    }
+    if (lead < 0x80) {
+      out += static_cast<char>(lead);
+      ++i;
+      continue;
+    }
+    // A lead byte says how long the character is and the least it may code.
+    const std::size_t length = (lead & 0xE0) == 0xC0   ? 2
+                               : (lead & 0xF0) == 0xE0 ? 3
+                               : (lead & 0xF8) == 0xF0 ? 4
+                                                       : 0;
+    const std::uint32_t least = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
+    std::uint32_t code = lead & (0x7F >> length);
+    bool whole = length != 0 && i + length <= text.size();
+    for (std::size_t k = 1; whole && k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      whole = (next & 0xC0) == 0x80;
+      code = (code << 6) | (next & 0x3F);
+    }
+    // Not overlong, not a surrogate, within Unicode, and a character XML allows.
+    if (whole && code >= least && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF) &&
+        code != 0xFFFE && code != 0xFFFF) {
+      out.append(text, i, length);
+      i += length;
+    } else {
+      out += Replacement;
+      ++i;
     }
   }
   return out;
+}
+
+bool isDeviceName(const std::string& path) {
+  std::string name = path.substr(path.find_last_of("/\\") + 1);
+  name = name.substr(0, name.find(':'));
+  name = name.substr(0, name.find('.'));
+  name.erase(name.find_last_not_of(' ') + 1);
+  name = lower(name);
+  if (name == "con" || name == "prn" || name == "aux" || name == "nul" || name == "conin$" ||
+      name == "conout$") {
+    return true;
+  }
+  // COM and LPT with a digit from 1 to 9, or a superscript one, two or three.
+  const std::string port = name.substr(0, 3);
+  const std::string number = name.size() > 3 ? name.substr(3) : "";
+  return (port == "com" || port == "lpt") &&
+         ((number.size() == 1 && number[0] >= '1' && number[0] <= '9') || number == "\xC2\xB9" ||
+          number == "\xC2\xB2" || number == "\xC2\xB3");
+}
+
+std::string readPlainFile(const std::string& path, std::size_t most) {
+  if (isDeviceName(path)) {
+    const std::string name = path.substr(path.find_last_of("/\\") + 1);
+    throw ScriptError(quoted(name.substr(0, name.find_first_of(".:"))) +
+                      " is a Windows device name, which Windows would open instead of a file");
+  }
+  const std::wstring name = wideText(windowsPath(path));
+  const DWORD attributes = GetFileAttributesW(name.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    throw ScriptError("it is a folder, not a file");
+  }
+  HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    throw ScriptError("no file of that name can be read");
+  }
+  std::string bytes;
+  std::string refused;
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    refused = "it is not a plain file (a device or a pipe)";
+  } else {
+    char chunk[65536];
+    DWORD got = 0;
+    while (bytes.size() <= most && ReadFile(file, chunk, sizeof chunk, &got, nullptr) != 0 &&
+           got != 0) {
+      bytes.append(chunk, got);
+    }
+    if (bytes.size() > most) {
+      refused = "it is over " + std::to_string(most) + " bytes long";
+    }
+  }
+  CloseHandle(file);
+  if (!refused.empty()) {
+    throw ScriptError(refused);
+  }
+  return bytes;
 }

@@ -49,12 +49,31 @@ struct ScriptError : std::runtime_error {
 };
 
 // Reads a whole ride script, `bytes` of the file `fileName`, and checks that
-// every step can be played (no impossible move, no vehicle without a colour).
-// Throws ScriptError at the first line that cannot.
+// every step can be played (no impossible move, no vehicle without a colour,
+// no settings file that is not a plain file, no more than LongestRideMs in
+// all). Throws ScriptError at the first line that cannot.
 std::vector<Step> parseRide(const std::string& fileName, const std::string& bytes);
+
+// The longest a ride may last, in simulated time: a day. A ride's records
+// grow with what happens in it, not with its length.
+inline constexpr std::uint32_t LongestRideMs = 86'400'000;
 
 // A key code as the trace names it: "N (78)", "Ctrl (17)", "key 200".
 std::string keyName(std::uint32_t code);
 
-// A Unix path as Wine names it (the Unix root is drive Z:); others as they are.
-std::string toWindowsPath(const std::string& path);
+// `text` as the trace and the picture show it: valid UTF-8, a control
+// character as \xNN, a byte that does not belong to a UTF-8 character as
+// U+FFFD, the replacement character.
+std::string printable(const std::string& text);
+
+// Whether the last name in `path` is one Windows keeps for a device (CON,
+// PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, CONIN$, CONOUT$), as Windows
+// reads a name: in any letter case, with any extension, with trailing spaces
+// or dots, and up to a colon. Windows opens the device for such a name,
+// whatever the folder: reading AUX waits for ever.
+bool isDeviceName(const std::string& path);
+
+// The bytes of the plain file at `path` (in UTF-8, as Linux or Windows names
+// it), at most `most` of them. Throws ScriptError saying why not: a device
+// name, no such file, a folder, a device or a pipe, or more bytes than `most`.
+std::string readPlainFile(const std::string& path, std::size_t most);
