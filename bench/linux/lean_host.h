@@ -4,11 +4,8 @@
 
 #include <cstdint>
 
+#include "bench/common/bench_facts.h"
 #include "standins/world/world.h"
-
-inline constexpr GameHandle BenchPlayer = 0x11;
-inline constexpr GameHandle BenchCarA = 0x21;
-inline constexpr GameHandle BenchCarB = 0x22;
 
 struct LeanHost {
   StandinWorld world;  // what the natives answer from
