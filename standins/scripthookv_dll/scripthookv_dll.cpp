@@ -45,8 +45,8 @@ bool lean;
 NativeCallRecord pendingCall;  // the native call between nativeInit and nativeCall
 std::uint64_t resultSlot;      // what nativeCall returns a pointer to
 Script scripts[MaxScripts];
-Script* runningScript;  // the script whose fiber runs now, or null
-void* hostFiber;        // the frame loop's fiber
+bool scriptRunning;  // a script's fiber runs now, not the frame loop's
+void* hostFiber;     // the frame loop's fiber
 
 // Handlers are read by the input thread and changed by the frame thread.
 CRITICAL_SECTION handlerLock;
@@ -55,10 +55,18 @@ KeyboardHandler handlers[MaxHandlers];
 KeyQueue keys;
 HMODULE plugin;
 
-// Relaxed: the clock is one value with no other data hanging on it; the
-// test sets it between frames, and a key event reading an old value for a
-// moment is as it would be with a real clock.
-std::atomic<std::uint32_t> testClock;
+// The test clock's reading. Relaxed: one value with no other data hanging
+// on it; the test sets it between frames, and a key event reading an old
+// value for a moment is as it would be with a real clock.
+std::atomic<std::uint32_t> testTicks;
+
+// Notes the first of the host's own Windows calls that failed, for the test.
+// The input thread calls none of them, so the frame thread alone writes it.
+void failed(const char* call) {
+  if (state.failedCall == nullptr) {
+    state.failedCall = call;
+  }
+}
 
 void record(const RegistrationRecord& entry) {
   if (!lean) {
@@ -66,7 +74,7 @@ void record(const RegistrationRecord& entry) {
   }
 }
 
-DWORD WINAPI testGetTickCount() { return testClock.load(std::memory_order_relaxed); }
+DWORD WINAPI testGetTickCount() { return testTicks.load(std::memory_order_relaxed); }
 
 // Points `module`'s import of dll!name at `replacement`. The plugin calls
 // imports through its import address table, so this redirects every call.
@@ -95,11 +103,16 @@ bool patchImport(HMODULE module, const char* dll, const char* name, void* replac
         continue;
       }
       DWORD protection = 0;
-      VirtualProtect(&addresses->u1.Function, sizeof addresses->u1.Function, PAGE_READWRITE,
-                     &protection);
+      if (VirtualProtect(&addresses->u1.Function, sizeof addresses->u1.Function, PAGE_READWRITE,
+                         &protection) == 0) {
+        failed("VirtualProtect");
+        return false;
+      }
       addresses->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
-      VirtualProtect(&addresses->u1.Function, sizeof addresses->u1.Function, protection,
-                     &protection);
+      if (VirtualProtect(&addresses->u1.Function, sizeof addresses->u1.Function, protection,
+                         &protection) == 0) {
+        failed("VirtualProtect");
+      }
       return true;
     }
   }
@@ -151,10 +164,17 @@ DWORD WINAPI inputThread(void*) {
   }
 }
 
+// Queues `event` for the input thread; its number, to wait for, or 0 when
+// no input thread could be started (the event is then dropped).
 std::uint64_t post(const KeyEvent& event) {
   EnterCriticalSection(&keys.lock);
   if (keys.thread == nullptr) {
     keys.thread = CreateThread(nullptr, 0, inputThread, nullptr, 0, nullptr);
+    if (keys.thread == nullptr) {
+      LeaveCriticalSection(&keys.lock);
+      failed("CreateThread");
+      return 0;
+    }
   }
   while (keys.queued - keys.delivered == KeyQueueSize) {
     SleepConditionVariableCS(&keys.changed, &keys.lock, INFINITE);
@@ -188,6 +208,7 @@ void standinDllScriptRegister(void* module, ScriptFunction function) {
       return;
     }
   }
+  ++state.refusedScripts;
 }
 
 void standinDllScriptUnregister(ScriptFunction function) {
@@ -202,14 +223,19 @@ void standinDllScriptUnregister(ScriptFunction function) {
 
 void standinDllKeyboardHandlerRegister(KeyboardHandler handler) {
   record({RegistrationCall::HandlerRegister, nullptr, nullptr, handler});
+  bool taken = false;
   EnterCriticalSection(&handlerLock);
   for (KeyboardHandler& slot : handlers) {
     if (slot == nullptr) {
       slot = handler;
+      taken = true;
       break;
     }
   }
   LeaveCriticalSection(&handlerLock);
+  if (!taken) {
+    ++state.refusedHandlers;
+  }
 }
 
 void standinDllKeyboardHandlerUnregister(KeyboardHandler handler) {
@@ -227,7 +253,7 @@ void standinDllKeyboardHandlerUnregister(KeyboardHandler handler) {
 
 void standinDllScriptWait(DWORD milliseconds) {
   state.lastWaitMilliseconds = milliseconds;
-  if (runningScript != nullptr) {
+  if (scriptRunning) {
     SwitchToFiber(hostFiber);
   }
 }
@@ -250,10 +276,13 @@ STANDIN_API StandinDllState* standinState() { return &state; }
 
 STANDIN_API void standinReset(std::uint32_t now) {
   std::memset(static_cast<void*>(&state), 0, sizeof state);
-  testClock.store(now, std::memory_order_relaxed);
+  testTicks.store(now, std::memory_order_relaxed);
 }
 
-STANDIN_API int standinLoadPlugin(const char* path, int useTestClock) {
+STANDIN_API int standinLoadPlugin(const char* path, StandinClock clock) {
+  if (plugin != nullptr) {
+    return 0;  // one plugin at a time: a second would take the first one's handle
+  }
   // Wide, from UTF-8: a path keeps every letter, whatever the code page.
   wchar_t widePath[MAX_PATH * 4];
   if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, widePath, MAX_PATH * 4) == 0) {
@@ -263,7 +292,7 @@ STANDIN_API int standinLoadPlugin(const char* path, int useTestClock) {
   if (plugin == nullptr) {
     return 0;
   }
-  if (useTestClock != 0 && !patchImport(plugin, "KERNEL32.dll", "GetTickCount",
+  if (clock == StandinTestClock && !patchImport(plugin, "KERNEL32.dll", "GetTickCount",
                                         reinterpret_cast<void*>(testGetTickCount))) {
     // Not left loaded on the real clock: unloading withdraws what it registered.
     standinUnloadPlugin();
@@ -283,6 +312,10 @@ STANDIN_API void standinRunFrames(int count) {
   if (hostFiber == nullptr) {
     // The thread that runs frames becomes the host's fiber, once, on its first frame.
     hostFiber = ConvertThreadToFiber(nullptr);
+    if (hostFiber == nullptr) {
+      failed("ConvertThreadToFiber");
+      return;
+    }
   }
   for (int frame = 0; frame < count; ++frame) {
     for (Script& script : scripts) {
@@ -291,10 +324,14 @@ STANDIN_API void standinRunFrames(int count) {
       }
       if (script.fiber == nullptr) {
         script.fiber = CreateFiber(0, runScript, &script);
+        if (script.fiber == nullptr) {
+          failed("CreateFiber");
+          continue;
+        }
       }
-      runningScript = &script;
+      scriptRunning = true;
       SwitchToFiber(script.fiber);
-      runningScript = nullptr;
+      scriptRunning = false;
     }
   }
 }
@@ -345,7 +382,7 @@ STANDIN_API void standinWaitForKeys() {
 STANDIN_API void standinSetLean(int on) { lean = on != 0; }
 
 STANDIN_API void standinSetClock(std::uint32_t now) {
-  testClock.store(now, std::memory_order_relaxed);
+  testTicks.store(now, std::memory_order_relaxed);
 }
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {

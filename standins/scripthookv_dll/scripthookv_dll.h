@@ -35,6 +35,18 @@ struct StandinDllState {
   RegistrationLog registrations;       // registration calls, oldest first
   std::uint32_t lastWaitMilliseconds;  // scriptWait's latest argument
   std::uint32_t scriptStarts;          // script functions started (first run or restart)
+  std::uint32_t refusedScripts;        // scriptRegister calls with every script slot taken
+  std::uint32_t refusedHandlers;       // keyboardHandlerRegister calls with every slot taken
+  // The first Windows call of the host's own that failed (CreateThread,
+  // ConvertThreadToFiber, CreateFiber, VirtualProtect), by name; null while
+  // none has. What it was for did not happen: a test that sees it must fail.
+  const char* failedCall;
+};
+
+// Which clock a loaded plugin's GetTickCount reads.
+enum StandinClock : int {
+  StandinRealClock = 0,  // the system's own
+  StandinTestClock = 1,  // the one standinSetClock sets
 };
 
 // The host's state, for tests to set the world and read the records.
@@ -44,11 +56,11 @@ STANDIN_API StandinDllState* standinState();
 // with no plugin loaded.
 STANDIN_API void standinReset(std::uint32_t now);
 
-// Loads the plugin from `path` (a Windows path, in UTF-8); with `testClock` non-zero,
-// its GetTickCount import is pointed at the clock standinSetClock sets.
-// Returns 0, with nothing left loaded, when the module does not load or has
-// no such import.
-STANDIN_API int standinLoadPlugin(const char* path, int testClock);
+// Loads the plugin from `path` (a Windows path, in UTF-8); with
+// StandinTestClock, its GetTickCount import is pointed at the clock
+// standinSetClock sets. Returns 0, with nothing new loaded, when a plugin is
+// loaded already, or the module does not load or has no such import.
+STANDIN_API int standinLoadPlugin(const char* path, StandinClock clock);
 // Unloads the plugin loaded by standinLoadPlugin.
 STANDIN_API void standinUnloadPlugin();
 
@@ -80,5 +92,5 @@ STANDIN_API void standinWaitForKeys();
 // host, kept across standinReset; off until set.
 STANDIN_API void standinSetLean(int on);
 
-// The test clock that a plugin loaded with testClock reads as GetTickCount.
+// The test clock that a plugin loaded with StandinTestClock reads as GetTickCount.
 STANDIN_API void standinSetClock(std::uint32_t now);

@@ -56,9 +56,17 @@ class EndToEnd : public ::testing::Test {
     folder_.emplace();
   }
 
-  // The plugin goes before its folder.
+  // The plugin goes before its folder. What the host could not do (a Windows
+  // call of its own that failed, a registration it had no room for) did not
+  // happen in the case: the case fails, saying which.
   void end() {
     standinUnloadPlugin();
+    const StandinDllState& host = *standinState();
+    if (host.failedCall != nullptr) {
+      ADD_FAILURE() << "the stand-in host's " << host.failedCall << " failed";
+    }
+    EXPECT_EQ(host.refusedScripts, 0u) << "scripts the stand-in host had no room for";
+    EXPECT_EQ(host.refusedHandlers, 0u) << "keyboard handlers the stand-in host had no room for";
     folder_.reset();
   }
 
@@ -70,8 +78,8 @@ class EndToEnd : public ::testing::Test {
     std::fputs(text, file);
     std::fclose(file);
   }
-  static void load(int testClock = 1) {
-    ASSERT_EQ(standinLoadPlugin(pluginPath().c_str(), testClock), 1) << pluginPath();
+  static void load(StandinClock clock = StandinTestClock) {
+    ASSERT_EQ(standinLoadPlugin(pluginPath().c_str(), clock), 1) << pluginPath();
   }
 
   void at(std::uint32_t ms) const { standinSetClock(start_ + ms); }
@@ -132,6 +140,9 @@ TEST_F(EndToEnd, LoadRegistersScriptThenHandlerAndUnloadWithdrawsInTheSameOrder)
   EXPECT_EQ(standinScriptCount(), 1);
   EXPECT_EQ(standinHandlerCount(), 1);
   EXPECT_EQ(nativeCalls(), 0) << "loading calls no native";
+  EXPECT_EQ(standinLoadPlugin(pluginPath().c_str(), StandinTestClock), 0)
+      << "the host takes one plugin at a time";
+  EXPECT_EQ(host.registrations.count, 2) << "a refused second load registers nothing";
 
   // A thread that starts and ends sends the DLL thread attach and detach.
   HANDLE thread = CreateThread(
@@ -156,7 +167,7 @@ TEST_F(EndToEnd, LoadRegistersScriptThenHandlerAndUnloadWithdrawsInTheSameOrder)
 // left loaded and registered on the real clock.
 TEST_F(EndToEnd, APluginWithoutAClockImportIsRefusedAndLeftUnloaded) {
   constexpr const char* NoClockPlugin = "no_clock_plugin.dll";  // beside this program
-  EXPECT_EQ(standinLoadPlugin(NoClockPlugin, 1), 0);
+  EXPECT_EQ(standinLoadPlugin(NoClockPlugin, StandinTestClock), 0);
   EXPECT_EQ(GetModuleHandleA(NoClockPlugin), nullptr);
   EXPECT_EQ(standinScriptCount(), 0);
   EXPECT_EQ(standinState()->registrations.count, 2) << "registered on load, withdrawn on unload";
@@ -439,7 +450,7 @@ TEST_F(EndToEnd, KeyEventsFromTheInputThreadWhileFramesRun) {
 // hotkey switches at least once, and two switches are more than 300 ms apart
 // (a switch is known to fall between the clock readings around its frame).
 TEST_F(EndToEnd, RealClockSmoke) {
-  load(0);
+  load(StandinRealClock);
   sitIn(CarA);
   frames();
   Sleep(350);  // past the first-switch spacing even if the machine just booted

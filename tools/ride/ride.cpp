@@ -94,7 +94,7 @@ class LoadedPlugin {
   explicit LoadedPlugin(const std::string& path) {
     standinReset(StartTick);
     standinState()->world.player = PlayerCharacter;
-    if (standinLoadPlugin(windowsPath(path).c_str(), 1) == 0) {
+    if (standinLoadPlugin(windowsPath(path).c_str(), StandinTestClock) == 0) {
       throw RideFailure("cannot load the plugin " + path +
                         " (not a DLL for this machine, or it does not import GetTickCount)");
     }
@@ -293,6 +293,13 @@ RideRecord playRide(const std::vector<Step>& steps, const std::string& folderPat
   ride.record.title = title;
   for (const Step& step : steps) {
     std::visit([&ride](const auto& kind) { play(ride, kind); }, step);
+  }
+  const StandinDllState& host = *standinState();
+  if (host.failedCall != nullptr) {
+    throw RideFailure(std::string("the stand-in host's ") + host.failedCall + " failed");
+  }
+  if (host.refusedScripts + host.refusedHandlers != 0) {
+    throw RideFailure("the stand-in host had no room for the plugin's script or keyboard handler");
   }
   ride.record.endMs = ride.elapsed;
   std::printf("\nThe ride took %.3f s.\n", ride.elapsed / 1000.0);
