@@ -10,7 +10,7 @@ packages=(
   wine64
   valgrind libbenchmark-dev libclang-rt-14-dev clang-format clang-tidy
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  python3 chromium
+  python3 python3-pefile python3-pil chromium shellcheck
 )
 
 missing=()
