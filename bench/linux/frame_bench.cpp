@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "bench/linux/lean_host.h"
+#include "tests/common/player_facts.h"
 #include "tests/common/plugin_state.h"
 
 // --- Allocation counting. The C library's allocating functions are stood
@@ -114,7 +115,7 @@ struct Situation {
 // The player in BenchCarA, the hotkey N alone and not held.
 void inCarA(bool lit) {
   resetPluginState();
-  hotkeySettings = {78, 0xFFFFFFFF, true};
+  hotkeySettings = {KeyN, Minus1, true};
   leanHostSetWorld(BenchCarA, Lime, Amber, Now);
   neonState = {BenchCarA, BenchCarA, Lime, lit};
 }
@@ -151,8 +152,8 @@ const Situation situations[] = {
     {"switch (lit to dark)",
      [] {
        inCarA(true);
-       keyStateTable[78].tick.store(Now, std::memory_order_relaxed);
-       keyStateTable[78].released.store(0, std::memory_order_relaxed);
+       keyStateTable[KeyN].tick.store(Now, std::memory_order_relaxed);
+       keyStateTable[KeyN].released.store(0, std::memory_order_relaxed);
      },
      [] {
        neonState.lightsOn = true;

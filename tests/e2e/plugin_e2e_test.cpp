@@ -14,6 +14,7 @@
 
 #include "standins/scripthookv_dll/scripthookv_dll.h"
 #include "tests/common/neon_colour.h"
+#include "tests/common/player_facts.h"
 #include "tests/common/working_folder.h"
 #include "tools/wine/windows_path.h"
 
@@ -24,9 +25,6 @@ constexpr GameHandle CarA = 0x2001;
 constexpr GameHandle CarB = 0x2002;
 constexpr NeonColour Magenta = {255, 0, 255};
 constexpr NeonColour Cyan = {0, 255, 255};
-constexpr std::uint32_t KeyN = 78;
-constexpr std::uint32_t KeyCtrl = 17;
-constexpr std::uint32_t KeyL = 76;
 constexpr std::uint8_t ScanCode = 0x31;
 
 constexpr std::uint32_t OrdinaryStart = 1'000'000;
@@ -73,7 +71,7 @@ class EndToEnd : public ::testing::Test {
   void TearDown() override { end(); }
 
   static void settings(const char* text) {
-    FILE* file = std::fopen("Quillmere.ini", "wb");
+    FILE* file = std::fopen(IniFileName, "wb");
     ASSERT_NE(file, nullptr);
     std::fputs(text, file);
     std::fclose(file);
@@ -278,8 +276,8 @@ TEST_F(EndToEnd, TheShippedSettingsFileWithOnlyItsTwoNumbersChanged) {
   std::ifstream shipped(fileName(shippedSettingsPath()), std::ios::binary);
   ASSERT_TRUE(shipped) << shippedSettingsPath();
   std::string text{std::istreambuf_iterator<char>(shipped), std::istreambuf_iterator<char>()};
-  ASSERT_TRUE(editSetting(text, "quillmere_modifier", "-1", "17")) << text;
-  ASSERT_TRUE(editSetting(text, "quillmere", "78", "76")) << text;
+  ASSERT_TRUE(editSetting(text, IniModifierKey, "-1", "17")) << text;
+  ASSERT_TRUE(editSetting(text, IniMainKey, "78", "76")) << text;
   seated(text.c_str());
   press(KeyN);
   EXPECT_FALSE(frameSwitchesAt(1000)) << "N";

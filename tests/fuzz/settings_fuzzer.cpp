@@ -14,6 +14,7 @@
 #include "host/platform.h"
 #include "input/hotkey_settings.h"
 #include "input/key_state.h"
+#include "tests/common/player_facts.h"
 
 namespace {
 char folder[] = "/tmp/quillmere-fuzz-XXXXXX";
@@ -31,7 +32,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   if (mkdtemp(folder) == nullptr || getcwd(here, sizeof here) == nullptr) {
     std::abort();
   }
-  settingsPath = std::string(folder) + "/Quillmere.ini";
+  settingsPath = std::string(folder) + "/" + IniFileName;
   startFolder = here;
   std::atexit(removeFolder);
   return 0;
@@ -53,12 +54,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   const char* end = windowsLineEnds ? "\r\n" : "\n";
-  std::string file = std::string("[noise]") + end + kept + end + "[keys]" + end;
+  std::string file = std::string("[noise]") + end + kept + end + "[" + IniSection + "]" + end;
   if (hasModifier) {
-    file += "quillmere_modifier=" + std::to_string(modifier) + end;
+    file += std::string(IniModifierKey) + "=" + std::to_string(modifier) + end;
   }
   if (hasMain) {
-    file += "quillmere=" + std::to_string(main) + end;
+    file += std::string(IniMainKey) + "=" + std::to_string(main) + end;
   }
   FILE* out = std::fopen(settingsPath.c_str(), "wb");
   if (out == nullptr) {
@@ -78,11 +79,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::abort();
   }
   // The defaults as the player's guide gives them: N (78) and -1 (no modifier).
-  const std::uint32_t wantMain = hasMain ? static_cast<std::uint32_t>(main) : 78;
-  const std::uint32_t wantModifier =
-      hasModifier ? static_cast<std::uint32_t>(modifier) : 0xFFFFFFFFu;
+  const std::uint32_t wantMain = hasMain ? static_cast<std::uint32_t>(main) : KeyN;
+  const std::uint32_t wantModifier = hasModifier ? static_cast<std::uint32_t>(modifier) : Minus1;
   if (hotkeySettings.mainKey != wantMain || hotkeySettings.modifierKey != wantModifier ||
-      hotkeySettings.noModifier != (wantModifier == 0xFFFFFFFFu)) {
+      hotkeySettings.noModifier != (wantModifier == Minus1)) {
     std::fprintf(stderr, "settings file:\n%s\nread main %u modifier %u\n", file.c_str(),
                  hotkeySettings.mainKey, hotkeySettings.modifierKey);
     std::abort();

@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "host/platform.h"
+#include "tests/common/player_facts.h"
 #include "tests/common/working_folder.h"
 
 namespace {
@@ -23,8 +24,6 @@ struct IniCase {
   std::int32_t defaultValue;
   std::uint32_t expected;
 };
-
-constexpr std::uint32_t Minus1 = 0xFFFFFFFF;
 
 // The file as a literal whose length counts embedded NULs.
 #define FILE_TEXT(text) text, sizeof(text) - 1

@@ -24,6 +24,7 @@
 
 #include "standins/linux/standins.h"
 #include "tests/common/neon_colour.h"
+#include "tests/common/player_facts.h"
 #include "tests/common/plugin_state.h"
 #include "tests/common/working_folder.h"
 
@@ -32,14 +33,9 @@ namespace {
 constexpr GameHandle Player = 0x77;
 constexpr int Vehicles = 4;
 constexpr GameHandle FirstVehicle = 0x500;
-constexpr std::uint32_t MainKey = 78;
-constexpr std::uint32_t ModifierKey = 17;
+constexpr std::uint32_t MainKey = KeyN;
+constexpr std::uint32_t ModifierKey = KeyCtrl;
 constexpr std::uint32_t KeyCodes = 300;  // events beyond the table's 255 too
-// What the model holds the plugin to, written out: keys 0 to 254 have a
-// record, a key with no release is held 5000 ms, switches are over 300 ms apart.
-constexpr std::uint32_t KeysWithARecord = 255;
-constexpr std::uint32_t HoldWindowMs = 5000;
-constexpr std::uint32_t SwitchSpacingMs = 300;
 
 // A count from the environment, or `fallback` when it is not set. A value
 // that is not a whole number from 1 up is no count at all: nothing, so that
@@ -73,165 +69,209 @@ struct Model {
   bool withModifier = false;            // the hotkey needs ModifierKey too
 
   bool held(std::uint32_t key, std::uint32_t now) const {
-    return key < KeysWithARecord && !released[key] && now - eventTick[key] < HoldWindowMs;
+    return key <= HighestKeyCode && !released[key] && now - eventTick[key] < HoldWindowMs;
   }
 };
 
 int index(GameHandle vehicle) { return vehicle - FirstVehicle; }
-
-class NeonProperty : public ::testing::Test {
- protected:
-  // Plays one random ride, stopping with a fatal failure at the first frame
-  // that breaks a property.
-  void ride(std::uint32_t seed, int steps);
-
- private:
-  WorkingFolder folder_;  // where each ride writes its settings file
-};
 
 NeonColour randomColour(std::mt19937& random) {
   return {static_cast<std::int32_t>(random() % 256), static_cast<std::int32_t>(random() % 256),
           static_cast<std::int32_t>(random() % 256)};
 }
 
-void NeonProperty::ride(std::uint32_t seed, int steps) {
-  std::mt19937 random(seed);
-  Model model;
+// One random ride as it goes: the model, the clock, and what was done so far.
+struct Ride {
+  std::uint32_t seed;          // the ride's seed, for a failure report
+  std::mt19937 random;         // every choice the ride makes
+  Model model;                 // what the plugin should have done
+  std::uint32_t now = 0;       // the clock
+  std::ostringstream history;  // the latest steps, for a failure report
+};
+
+// The ride's start: the settings file (a modifier on odd seeds), the clock
+// anywhere and often near the wrap, four vehicles of random colours, the
+// settings read.
+void startRide(Ride& ride) {
+  Model& model = ride.model;
   for (std::uint32_t key = 0; key < KeyCodes; ++key) {
     model.released[key] = true;
     model.eventTick[key] = 0;
   }
-  model.withModifier = (seed % 2) == 1;
-  std::ofstream("Quillmere.ini") << "[keys]\nquillmere_modifier="
-                                 << (model.withModifier ? std::to_string(ModifierKey) : "-1")
-                                 << "\nquillmere=" << MainKey << "\n";
-
-  // Start anywhere, often near the wrap.
-  std::uint32_t now = random() % 3 == 0 ? 0u - (random() % 20'000) : random();
-  resetStandins(now);
+  model.withModifier = (ride.seed % 2) == 1;
+  std::ofstream(IniFileName) << "[" << IniSection << "]\n"
+                             << IniModifierKey << "="
+                             << (model.withModifier ? std::to_string(ModifierKey) : "-1") << "\n"
+                             << IniMainKey << "=" << MainKey << "\n";
+  ride.now = ride.random() % 3 == 0 ? 0u - (ride.random() % 20'000) : ride.random();
+  resetStandins(ride.now);
   resetPluginState();
   recordingHost.world.player = Player;
   for (int v = 0; v < Vehicles; ++v) {
-    model.neon[v] = randomColour(random);
+    model.neon[v] = randomColour(ride.random);
     worldAddVehicle(recordingHost.world, FirstVehicle + v, model.neon[v]);
   }
   loadHotkeySettings();
+}
 
-  std::ostringstream history;  // the steps so far, for a failure report
-  for (int step = 0; step < steps; ++step) {
-    const std::uint32_t roll = random() % 100;
-    GameHandle& occupied = recordingHost.world.occupied;
-    bool restart = false;
-    if (roll < 6) {
-      occupied = 0;
-      history << "out ";
-    } else if (roll < 14) {
-      occupied = FirstVehicle + static_cast<GameHandle>(random() % Vehicles);
-      history << "in" << index(occupied) << ' ';
-    } else if (roll < 17) {
-      const int v = static_cast<int>(random() % Vehicles);
-      model.neon[v] = randomColour(random);
-      worldFindVehicle(recordingHost.world, FirstVehicle + v)->neon = model.neon[v];
-      history << "paint" << v << ' ';
-    } else if (roll < 45) {
-      const std::uint32_t pick = random() % 8;
-      const std::uint32_t key = pick < 4 ? MainKey : pick < 7 ? ModifierKey : random() % KeyCodes;
-      const bool up = random() % 3 == 0;
-      standinClock.now.store(now);
-      handleKeyEvent(key, 1, 0, 0, 0, 0, up ? 1 : 0);
-      model.released[key] = up;
-      model.eventTick[key] = now;
-      history << (up ? "up" : "down") << key << ' ';
-    } else if (roll < 80) {
-      now += random() % 400;
-      history << "t+ ";
-    } else if (roll < 83) {
-      // A jump: far on, or to just below the wrap.
-      now = random() % 2 == 0 ? now + 5'000 + random() % 0x7FFFFFFFu : 0u - (random() % 3'000);
-      history << "jump ";
-    } else if (roll < 85) {
-      restart = true;
-      history << "restart ";
+// One random step before a frame: out, in (from foot or straight from
+// another vehicle), a repaint by something else, a key event, time passing,
+// a jump of the clock, or a script restart. True for a restart.
+bool takeStep(Ride& ride) {
+  std::mt19937& random = ride.random;
+  const std::uint32_t roll = random() % 100;
+  GameHandle& occupied = recordingHost.world.occupied;
+  if (roll < 6) {
+    occupied = 0;
+    ride.history << "out ";
+  } else if (roll < 14) {
+    occupied = FirstVehicle + static_cast<GameHandle>(random() % Vehicles);
+    ride.history << "in" << index(occupied) << ' ';
+  } else if (roll < 17) {
+    const int v = static_cast<int>(random() % Vehicles);
+    ride.model.neon[v] = randomColour(random);
+    worldFindVehicle(recordingHost.world, FirstVehicle + v)->neon = ride.model.neon[v];
+    ride.history << "paint" << v << ' ';
+  } else if (roll < 45) {
+    const std::uint32_t pick = random() % 8;
+    const std::uint32_t key = pick < 4 ? MainKey : pick < 7 ? ModifierKey : random() % KeyCodes;
+    const bool up = random() % 3 == 0;
+    standinClock.now.store(ride.now);
+    handleKeyEvent(key, 1, 0, 0, 0, 0, up ? 1 : 0);
+    ride.model.released[key] = up;
+    ride.model.eventTick[key] = ride.now;
+    ride.history << (up ? "up" : "down") << key << ' ';
+  } else if (roll < 80) {
+    ride.now += random() % 400;
+    ride.history << "t+ ";
+  } else if (roll < 83) {
+    // A jump: far on, or to just below the wrap.
+    ride.now =
+        random() % 2 == 0 ? ride.now + 5'000 + random() % 0x7FFFFFFFu : 0u - (random() % 3'000);
+    ride.history << "jump ";
+  } else if (roll < 85) {
+    ride.history << "restart ";
+    return true;
+  }
+  return false;
+}
+
+// What the model says the next frame does, the player now in `current`.
+struct Expected {
+  int nativeCalls;  // two to four
+  bool switches;    // the hotkey switches the lights
+};
+
+Expected predictFrame(Model& model, GameHandle current, std::uint32_t now) {
+  const GameHandle previous = model.occupied;
+  Expected expected{2, false};
+  if (current == 0) {
+    if (previous != 0) {
+      model.neon[index(previous)] = model.saved;
+      expected.nativeCalls = 3;
     }
-
-    // A frame, as the model sees it.
-    const GameHandle previous = model.occupied;
-    const GameHandle current = occupied;
-    int expectedCalls = 2;
-    bool expectSwitch = false;
-    if (current == 0) {
-      if (previous != 0) {
-        model.neon[index(previous)] = model.saved;
-        expectedCalls = 3;
-      }
-    } else if (previous == 0 || previous != current) {
-      if (previous != 0) {
-        model.neon[index(previous)] = model.saved;
-        ++expectedCalls;
-      }
-      model.lit = true;
+  } else if (previous == 0 || previous != current) {
+    if (previous != 0) {
+      model.neon[index(previous)] = model.saved;
+      ++expected.nativeCalls;
+    }
+    model.lit = true;
+    model.saved = model.neon[index(current)];
+    ++expected.nativeCalls;
+  } else {
+    if (model.lit) {
       model.saved = model.neon[index(current)];
-      ++expectedCalls;
-    } else {
-      if (model.lit) {
-        model.saved = model.neon[index(current)];
-        ++expectedCalls;
-      }
-      expectSwitch = model.held(MainKey, now) &&
-                     (!model.withModifier || model.held(ModifierKey, now)) &&
-                     now - model.lastSwitch > SwitchSpacingMs;
-      if (expectSwitch) {
-        model.lastSwitch = now;
-        model.lit = !model.lit;
-        model.neon[index(current)] = model.lit ? model.saved : Dark;
-        ++expectedCalls;
-      }
+      ++expected.nativeCalls;
     }
-    model.occupied = current;
-
-    standinClock.now.store(now);
-    recordingHost.natives.count = 0;
-    if (restart) {
-      recordingHost.scriptWaitCalls = 0;
-      recordingHost.scriptWaitLimit = 1;
-      try {
-        scriptEntry();
-      } catch (const StandinScriptStopped&) {
-      }
-    } else {
-      runFrame();
-    }
-
-    const std::string where = "seed " + std::to_string(seed) + ", step " + std::to_string(step) +
-                              ", tick " + std::to_string(now) + "; steps: " + history.str();
-    ASSERT_GE(recordingHost.natives.count, 2) << where;
-    ASSERT_LE(recordingHost.natives.count, 4) << where;
-    ASSERT_EQ(recordingHost.natives.count, expectedCalls) << where;
-    if (previous != 0 && current != previous) {
-      ASSERT_EQ(worldFindVehicle(recordingHost.world, previous)->neon, model.neon[index(previous)])
-          << "the vehicle left has its saved colour back; " << where;
-    }
-    if (current != 0 && model.lit) {
-      ASSERT_EQ(worldFindVehicle(recordingHost.world, current)->neon, neonState.savedColour)
-          << "lit: the vehicle shows the saved colour; " << where;
-    }
-    const int setters = recordingHost.natives.log[recordingHost.natives.count - 1].hash ==
-                                    GameNatives::NeonColourSetter &&
-                                previous == current && current != 0
-                            ? 1
-                            : 0;
-    ASSERT_EQ(setters == 1, expectSwitch) << "switch iff held, staying in, spaced; " << where;
-    ASSERT_EQ(neonState.lightsOn, model.lit) << where;
-    ASSERT_EQ(neonState.savedColour, model.saved) << where;
-    for (int v = 0; v < Vehicles; ++v) {
-      ASSERT_EQ(worldFindVehicle(recordingHost.world, FirstVehicle + v)->neon, model.neon[v])
-          << "vehicle " << v << "; " << where;
-    }
-    if (history.tellp() > 400) {
-      history.str("");
+    expected.switches = model.held(MainKey, now) &&
+                        (!model.withModifier || model.held(ModifierKey, now)) &&
+                        now - model.lastSwitch > SwitchSpacingMs;
+    if (expected.switches) {
+      model.lastSwitch = now;
+      model.lit = !model.lit;
+      model.neon[index(current)] = model.lit ? model.saved : Dark;
+      ++expected.nativeCalls;
     }
   }
+  model.occupied = current;
+  return expected;
 }
+
+// The plugin's frame at `now`: a pass of runFrame, or on a restart the
+// script started afresh and stopped at its first wait.
+void runPluginFrame(std::uint32_t now, bool restart) {
+  standinClock.now.store(now);
+  recordingHost.natives.count = 0;
+  if (restart) {
+    recordingHost.scriptWaitCalls = 0;
+    recordingHost.scriptWaitLimit = 1;
+    try {
+      scriptEntry();
+    } catch (const StandinScriptStopped&) {
+    }
+  } else {
+    runFrame();
+  }
+}
+
+// Every property after the frame that took the player from `previous` to
+// `current`; a fatal failure at the first one broken.
+void checkFrame(const Ride& ride, GameHandle previous, GameHandle current, const Expected& expected,
+                int step) {
+  const Model& model = ride.model;
+  const std::string where = "seed " + std::to_string(ride.seed) + ", step " + std::to_string(step) +
+                            ", tick " + std::to_string(ride.now) + "; steps: " + ride.history.str();
+  ASSERT_GE(recordingHost.natives.count, 2) << where;
+  ASSERT_LE(recordingHost.natives.count, 4) << where;
+  ASSERT_EQ(recordingHost.natives.count, expected.nativeCalls) << where;
+  if (previous != 0 && current != previous) {
+    ASSERT_EQ(worldFindVehicle(recordingHost.world, previous)->neon, model.neon[index(previous)])
+        << "the vehicle left has its saved colour back; " << where;
+  }
+  if (current != 0 && model.lit) {
+    ASSERT_EQ(worldFindVehicle(recordingHost.world, current)->neon, neonState.savedColour)
+        << "lit: the vehicle shows the saved colour; " << where;
+  }
+  const int setters = recordingHost.natives.log[recordingHost.natives.count - 1].hash ==
+                                  GameNatives::NeonColourSetter &&
+                              previous == current && current != 0
+                          ? 1
+                          : 0;
+  ASSERT_EQ(setters == 1, expected.switches) << "switch iff held, staying in, spaced; " << where;
+  ASSERT_EQ(neonState.lightsOn, model.lit) << where;
+  ASSERT_EQ(neonState.savedColour, model.saved) << where;
+  for (int v = 0; v < Vehicles; ++v) {
+    ASSERT_EQ(worldFindVehicle(recordingHost.world, FirstVehicle + v)->neon, model.neon[v])
+        << "vehicle " << v << "; " << where;
+  }
+}
+
+class NeonProperty : public ::testing::Test {
+ protected:
+  // Plays one random ride, stopping with a fatal failure at the first frame
+  // that breaks a property.
+  static void ride(std::uint32_t seed, int steps) {
+    Ride ride{seed, std::mt19937(seed), {}, 0, {}};
+    startRide(ride);
+    for (int step = 0; step < steps; ++step) {
+      const bool restart = takeStep(ride);
+      const GameHandle previous = ride.model.occupied;
+      const GameHandle current = recordingHost.world.occupied;
+      const Expected expected = predictFrame(ride.model, current, ride.now);
+      runPluginFrame(ride.now, restart);
+      checkFrame(ride, previous, current, expected, step);
+      if (::testing::Test::HasFatalFailure()) {
+        return;
+      }
+      if (ride.history.tellp() > 400) {
+        ride.history.str("");
+      }
+    }
+  }
+
+ private:
+  WorkingFolder folder_;  // where each ride writes its settings file
+};
 
 TEST_F(NeonProperty, RandomRidesKeepEveryProperty) {
   const std::optional<int> seeds = fromEnvironment("QUILLMERE_PROPERTY_SEEDS", 200);

@@ -12,7 +12,7 @@ namespace {
 class HotkeySettingsTest : public PluginTest {
  protected:
   static void writeSettings(const std::string& text) {
-    std::ofstream("Quillmere.ini", std::ios::binary) << text;
+    std::ofstream(IniFileName, std::ios::binary) << text;
   }
 
  private:
@@ -43,7 +43,7 @@ const SettingsCase settingsCases[] = {
 
 TEST_F(HotkeySettingsTest, ReadsTheSettingsFileOrFallsBackToDefaults) {
   for (const SettingsCase& c : settingsCases) {
-    std::remove("Quillmere.ini");
+    std::remove(IniFileName);
     if (c.file != nullptr) {
       writeSettings(c.file);
     }

@@ -12,18 +12,10 @@
 #include "neon/script_loop.h"
 #include "standins/linux/standins.h"
 #include "tests/common/neon_colour.h"
+#include "tests/common/player_facts.h"
 #include "tests/common/plugin_state.h"
 
 inline constexpr GameHandle PlayerHandle = 0x101;
-// Key codes and settings as Windows and a player write them, never the plugin's own constants.
-inline constexpr std::uint32_t KeyN = 78;
-inline constexpr std::uint32_t KeyCtrl = 17;
-inline constexpr std::uint32_t Minus1 = 0xFFFFFFFF;  // a modifier of -1, read into 32 bits: none
-// The timings a player sees, written out: a switch needs more than 300 ms
-// since the previous one; a key whose release never comes stops counting as
-// held 5000 ms after its latest event.
-inline constexpr std::uint32_t SwitchSpacingMs = 300;
-inline constexpr std::uint32_t HoldWindowMs = 5000;
 
 // Timing scenarios run from an ordinary tick and from just below the 32-bit
 // wrap, so that every scenario longer than two seconds crosses it.

@@ -300,32 +300,47 @@ int drawSectionList(std::ostream& svg, const RideRecord& ride, int top) {
   return y;
 }
 
+// The legend, an item a row: how its sample is drawn at (x, y), its label,
+// and the label's width.
+struct LegendItem {
+  void (*sample)(std::ostream& svg, int x, int y);
+  const char* label;
+  int labelWidth;
+};
+
+constexpr LegendItem Legend[] = {
+    {[](std::ostream& svg, int x, int y) {
+       drawRect(svg, x, y - 11, 24, 12, "fill=\"rgb(255,0,128)\"");
+     },
+     "neon colour", 100},
+    {[](std::ostream& svg, int x, int y) {
+       drawRect(svg, x, y - 11, 24, 12,
+                std::string("fill=\"rgb(0,0,0)\" stroke=\"") + DarkOutline + "\"");
+     },
+     "dark (0,0,0)", 100},
+    {[](std::ostream& svg, int x, int y) {
+       drawRect(svg, x, y - 7, 24, InsideHeight, std::string("fill=\"") + InsideMark + "\"");
+     },
+     "player inside", 110},
+    {[](std::ostream& svg, int x, int y) {
+       svg << "<path d=\"M" << x + 12 << " " << y - 12 << "v" << TickHeight << "\" stroke=\"" << Ink
+           << "\" stroke-width=\"2\"/>\n";
+     },
+     "the plugin switches", 150},
+    {[](std::ostream& svg, int x, int y) {
+       drawRect(svg, x, y - 10, 24, KeyBarHeight, std::string("fill=\"") + KeyBar + "\"");
+     },
+     "key down", 80},
+};
+
 int drawLegend(std::ostream& svg, int top) {
   const int y = top + LineHeight;
   int x = PlotLeft;
-  const auto item = [&svg, &x, y](const std::string& sample, const std::string& label,
-                                  int labelWidth) {
-    svg << sample;
-    drawText(svg, x + 30, y, label);
-    x += 30 + labelWidth;
-  };
-  std::ostringstream sample;
-  drawRect(sample, x, y - 11, 24, 12, "fill=\"rgb(255,0,128)\"");
-  item(sample.str(), "neon colour", 100);
-  sample.str("");
-  drawRect(sample, x, y - 11, 24, 12,
-           std::string("fill=\"rgb(0,0,0)\" stroke=\"") + DarkOutline + "\"");
-  item(sample.str(), "dark (0,0,0)", 100);
-  sample.str("");
-  drawRect(sample, x, y - 7, 24, InsideHeight, std::string("fill=\"") + InsideMark + "\"");
-  item(sample.str(), "player inside", 110);
-  sample.str("");
-  sample << "<path d=\"M" << x + 12 << " " << y - 12 << "v" << TickHeight << "\" stroke=\"" << Ink
-         << "\" stroke-width=\"2\"/>\n";
-  item(sample.str(), "the plugin switches", 150);
-  sample.str("");
-  drawRect(sample, x, y - 10, 24, KeyBarHeight, std::string("fill=\"") + KeyBar + "\"");
-  item(sample.str(), "key down", 80);
+  for (const LegendItem& item : Legend) {
+    item.sample(svg, x, y);
+    drawText(svg, x + 30, y, item.label);
+    x += 30 + item.labelWidth;
+  }
   return y;
 }
 

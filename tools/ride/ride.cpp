@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "standins/scripthookv_dll/scripthookv_dll.h"
+#include "tests/common/player_facts.h"
 #include "tools/ride/picture.h"
 #include "tools/ride/record.h"
 #include "tools/ride/script.h"
@@ -82,7 +83,7 @@ class RideFolder {
   }
 
  private:
-  std::string settingsPath() const { return path_ + "\\Quillmere.ini"; }
+  std::string settingsPath() const { return path_ + "\\" + IniFileName; }
   std::wstring previous_;  // the current folder before
   std::string path_;       // the ride's folder, as Windows names it
 };

@@ -8,12 +8,12 @@
 #include <cstring>
 #include <sstream>
 
+#include "tests/common/player_facts.h"
 #include "tools/wine/windows_path.h"
 
 namespace {
 
-constexpr std::uint32_t HighestKeyCode = 254;  // the key table's last entry
-constexpr std::size_t QuotedMax = 40;          // characters of offending text shown
+constexpr std::size_t QuotedMax = 40;  // characters of offending text shown
 constexpr std::size_t LargestSettingsFile = 1 << 20;
 
 // `text` for an error message: quoted, cut to a few dozen characters, with
@@ -145,19 +145,19 @@ Step parseNote(const ScriptLine& line, ParseState&) { return NoteStep{printable(
 // The settings the plugin reads: each key in any letter case, each value as
 // written, whatever it is (the plugin reads any text; see Quillmere.ini).
 Step parseSettings(const ScriptLine& line, ParseState&) {
-  SettingsStep step{"[keys]\r\n", ""};
+  SettingsStep step{std::string("[") + IniSection + "]\r\n", ""};
   for (const std::string& arg : line.args) {
     const std::size_t equals = arg.find('=');
     const std::string key = lower(arg.substr(0, equals));
-    if (equals == std::string::npos || (key != "quillmere" && key != "quillmere_modifier")) {
-      throw ScriptError("settings take quillmere=VALUE and quillmere_modifier=VALUE, not " +
-                        quoted(arg));
+    if (equals == std::string::npos || (key != IniMainKey && key != IniModifierKey)) {
+      throw ScriptError(std::string("settings take ") + IniMainKey + "=VALUE and " +
+                        IniModifierKey + "=VALUE, not " + quoted(arg));
     }
     step.iniText += arg + "\r\n";
     step.shown += (step.shown.empty() ? "" : " ") + printable(arg);
   }
   if (step.shown.empty()) {
-    step.shown = "[keys] and no key";
+    step.shown = std::string("[") + IniSection + "] and no key";
   }
   return step;
 }
