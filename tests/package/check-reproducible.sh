@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds the player's package again, from a copy of the sources in another
-# folder, later, with the same cache settings as the build it checks, and
-# checks that every file of it is byte for byte the one in DIST: equal
-# sources must give an equal package, wherever and whenever built. The second
-# package goes to a folder that already holds another file, which must be
-# left as it was.
+# folder, later, with the package preset (the build a modder makes with
+# CMake, Ninja and MinGW-w64 alone) and the same cache settings as the build
+# it checks, and checks that every file of it is byte for byte the one in
+# DIST: equal sources must give an equal package, wherever, whenever and by
+# whichever preset built. The second package goes to a folder that already
+# holds another file, which must be left as it was.
 # Usage: check-reproducible.sh SOURCE DIST [-DNAME=VALUE...]
 set -euo pipefail
 source=$1
@@ -20,8 +21,8 @@ mkdir "$copy/shared"
 printf 'another mod\n' >"$copy/shared/OtherMod.asi"
 (
   cd "$copy"
-  cmake --preset windows --log-level=WARNING "$@" -DQUILLMERE_DIST_DIR="$copy/shared" >/dev/null
-  cmake --build --preset windows --target dist >/dev/null
+  cmake --preset package --log-level=WARNING "$@" -DQUILLMERE_DIST_DIR="$copy/shared" >/dev/null
+  cmake --build --preset package >/dev/null
 ) || { echo "FAIL: the second build in $copy failed" >&2; exit 1; }
 [ "$(cat "$copy/shared/OtherMod.asi")" = "another mod" ] ||
   { echo "FAIL: the package build changed another file in its folder" >&2; exit 1; }
