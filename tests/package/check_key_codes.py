@@ -4,8 +4,10 @@ the VK_ values of MinGW-w64's winuser.h, as its compiler sees them.
 
 Letters and digits have no VK_ name: Windows gives them their ASCII codes,
 as winuser.h says. The key-code table must name every letter, digit and F
-key and the keys players often pick; the default, the Ctrl+L example and the
-left and right modifier codes it mentions are checked too.
+key and the keys players often pick; the default, the Ctrl+L example, and
+the codes the comments name in passing (the left and right modifiers and
+what they come as, the number pad's, the hexadecimal example) are checked
+too.
 
 Usage: check_key_codes.py MINGW_CXX QUILLMERE_INI
 """
@@ -95,12 +97,34 @@ def main():
                    r";\s+quillmere=(\d+)\n", "the example on two lines")
     expect(int(example.group(3)), example.group(1), "the example's modifier")
     expect(int(example.group(4)), example.group(2), "the example's main key")
-    modifiers = find(r"For Shift, Ctrl and Alt use (\d+), (\d+) and (\d+)\.", "the modifiers' line")
+    modifiers = find(r"For Shift, Ctrl and Alt use (\d+), (\d+) and (\d+)[.,]", "the modifiers' line")
     for value, name in zip(modifiers.groups(), ("Shift", "Ctrl", "Alt")):
         expect(int(value), name, "the modifiers' line")
-    sides = find(r"left\n; and right keys \((\d+) to (\d+)\)", "the left and right keys' codes")
-    if (int(sides.group(1)), int(sides.group(2))) != (vk["VK_LSHIFT"], vk["VK_RMENU"]):
+
+    # The facts the comments give in running text, read with their lines joined.
+    prose = " ".join(line.lstrip(";").strip() for line in lines if line.startswith(";"))
+
+    def said(pattern, what):
+        found = re.search(pattern, prose)
+        if not found:
+            raise SystemExit(f"FAIL {ini}: cannot find {what}")
+        return [int(number, 0) for number in found.groups()]
+
+    first, last, *reported = said(r"left and right keys \((\d+) to (\d+)\) as (\d+), (\d+) and (\d+)",
+                                  "the left and right keys' codes")
+    if (first, last) != (vk["VK_LSHIFT"], vk["VK_RMENU"]):
         failures.append(f"the left and right keys are {vk['VK_LSHIFT']} to {vk['VK_RMENU']}")
+    if reported != [vk["VK_SHIFT"], vk["VK_CONTROL"], vk["VK_MENU"]]:
+        failures.append(f"the left and right keys come as Shift, Ctrl and Alt, not {reported}")
+    first, last, point = said(r"number pad's digits and point \((\d+) to (\d+), (\d+)\)",
+                              "the number pad's codes")
+    if (first, last, point) != (vk["VK_NUMPAD0"], vk["VK_NUMPAD9"], vk["VK_DECIMAL"]):
+        failures.append(f"the number pad's digits and point are {vk['VK_NUMPAD0']} to "
+                        f"{vk['VK_NUMPAD9']} and {vk['VK_DECIMAL']}")
+    hexadecimal, decimal = said(r"its (0x[0-9A-Fa-f]+) is (\d+) here", "the hexadecimal example")
+    if hexadecimal != decimal:
+        failures.append(f"{hex(hexadecimal)} is {hexadecimal}, not {decimal}")
+    expect(decimal, "N", "the hexadecimal example")  # the default key, as Microsoft's list writes it
 
     if failures:
         print("\n".join(f"FAIL {ini}: {failure}" for failure in failures))
