@@ -3,20 +3,33 @@
 #
 # The tools are found by the usual names: Debian's and Ubuntu's posix-thread
 # variant first (x86_64-w64-mingw32-g++-posix), then the plain names that
-# other distributions use (x86_64-w64-mingw32-g++). A sysroot is used only
-# when one is given: -DQUILLMERE_MINGW_SYSROOT=/path, for a MinGW-w64 whose
-# compiler does not know where its headers and libraries are.
+# other distributions and macOS's packages use (x86_64-w64-mingw32-g++), and
+# on Windows (MSYS2's MINGW64 shell) the unprefixed ones too. A sysroot is
+# used only when one is given: -DQUILLMERE_MINGW_SYSROOT=/path, for a
+# MinGW-w64 whose compiler does not know where its headers and libraries are.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
 set(MINGW_PREFIX x86_64-w64-mingw32)
-find_program(QUILLMERE_MINGW_CXX NAMES ${MINGW_PREFIX}-g++-posix ${MINGW_PREFIX}-g++ REQUIRED)
-find_program(QUILLMERE_MINGW_CC NAMES ${MINGW_PREFIX}-gcc-posix ${MINGW_PREFIX}-gcc REQUIRED)
+# On Windows, the tool NAME may also go by its plain name.
+macro(mingw_names variable name)
+  set(${variable} ${MINGW_PREFIX}-${name})
+  if(CMAKE_HOST_WIN32)
+    list(APPEND ${variable} ${name})
+  endif()
+endmacro()
+mingw_names(CXX_NAMES g++)
+mingw_names(CC_NAMES gcc)
+mingw_names(RC_NAMES windres)
+mingw_names(DLLTOOL_NAMES dlltool)
+mingw_names(OBJDUMP_NAMES objdump)
+find_program(QUILLMERE_MINGW_CXX NAMES ${MINGW_PREFIX}-g++-posix ${CXX_NAMES} REQUIRED)
+find_program(QUILLMERE_MINGW_CC NAMES ${MINGW_PREFIX}-gcc-posix ${CC_NAMES} REQUIRED)
 set(CMAKE_CXX_COMPILER ${QUILLMERE_MINGW_CXX})
 set(CMAKE_C_COMPILER ${QUILLMERE_MINGW_CC})
-find_program(CMAKE_RC_COMPILER NAMES ${MINGW_PREFIX}-windres REQUIRED)
-find_program(CMAKE_DLLTOOL NAMES ${MINGW_PREFIX}-dlltool REQUIRED)
-find_program(CMAKE_OBJDUMP NAMES ${MINGW_PREFIX}-objdump REQUIRED)
+find_program(CMAKE_RC_COMPILER NAMES ${RC_NAMES} REQUIRED)
+find_program(CMAKE_DLLTOOL NAMES ${DLLTOOL_NAMES} REQUIRED)
+find_program(CMAKE_OBJDUMP NAMES ${OBJDUMP_NAMES} REQUIRED)
 
 set(QUILLMERE_MINGW_SYSROOT "" CACHE PATH "MinGW-w64's headers and libraries, if its compiler needs telling")
 if(QUILLMERE_MINGW_SYSROOT)
