@@ -54,6 +54,7 @@ KeyboardHandler handlers[MaxHandlers];
 
 KeyQueue keys;
 HMODULE plugin;
+HMODULE self;  // this DLL, the host
 
 // The test clock's reading. Relaxed: one value with no other data hanging
 // on it; the test sets it between frames, and a key event reading an old
@@ -76,10 +77,11 @@ void record(const RegistrationRecord& entry) {
 
 DWORD WINAPI testGetTickCount() { return testTicks.load(std::memory_order_relaxed); }
 
-// Points `module`'s import of dll!name at `replacement`. The plugin calls
-// imports through its import address table, so this redirects every call.
-bool patchImport(HMODULE module, const char* dll, const char* name, void* replacement) {
-  auto* base = reinterpret_cast<std::uint8_t*>(module);
+// Calls visit(name, slot) for each function the image at `base` imports by
+// name from `dll`, `slot` being its entry in the import address table, until
+// visit returns true; true when one did.
+template <typename Visit>
+bool anyImport(std::uint8_t* base, const char* dll, Visit visit) {
   auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
   auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
   const IMAGE_DATA_DIRECTORY& directory =
@@ -93,30 +95,60 @@ bool patchImport(HMODULE module, const char* dll, const char* name, void* replac
       continue;
     }
     auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->OriginalFirstThunk);
-    auto* addresses = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk);
-    for (; names->u1.AddressOfData != 0; ++names, ++addresses) {
+    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk);
+    for (; names->u1.AddressOfData != 0; ++names, ++slots) {
       if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) {
         continue;
       }
       auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-      if (std::strcmp(reinterpret_cast<const char*>(byName->Name), name) != 0) {
-        continue;
+      if (visit(reinterpret_cast<const char*>(byName->Name), slots)) {
+        return true;
       }
-      DWORD protection = 0;
-      if (VirtualProtect(&addresses->u1.Function, sizeof addresses->u1.Function, PAGE_READWRITE,
-                         &protection) == 0) {
-        failed("VirtualProtect");
-        return false;
-      }
-      addresses->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
-      if (VirtualProtect(&addresses->u1.Function, sizeof addresses->u1.Function, protection,
-                         &protection) == 0) {
-        failed("VirtualProtect");
-      }
-      return true;
     }
   }
   return false;
+}
+
+// Whether the DLL at `path` imports from the host only what the host
+// exports, read from the file mapped as an image, before anything of it
+// runs. Windows' loader refuses such a DLL; Wine's binds the missing
+// function to a stub and loads it, so the check is made here.
+bool hostExportsEveryImport(const wchar_t* path) {
+  HMODULE image = LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  if (image == nullptr) {
+    return true;  // not an image at all: the load itself fails, as it should
+  }
+  // An image resource's handle has its low bits set; the image starts below.
+  auto* base = reinterpret_cast<std::uint8_t*>(reinterpret_cast<ULONG_PTR>(image) &
+                                               ~static_cast<ULONG_PTR>(3));
+  const bool missing = anyImport(base, "ScriptHookV.dll", [](const char* name, IMAGE_THUNK_DATA*) {
+    return GetProcAddress(self, name) == nullptr;
+  });
+  FreeLibrary(image);
+  return !missing;
+}
+
+// Points `module`'s import of dll!name at `replacement`. The plugin calls
+// imports through its import address table, so this redirects every call.
+bool patchImport(HMODULE module, const char* dll, const char* name, void* replacement) {
+  return anyImport(reinterpret_cast<std::uint8_t*>(module), dll,
+                   [name, replacement](const char* imported, IMAGE_THUNK_DATA* slot) {
+                     if (std::strcmp(imported, name) != 0) {
+                       return false;
+                     }
+                     DWORD protection = 0;
+                     if (VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function,
+                                        PAGE_READWRITE, &protection) == 0) {
+                       failed("VirtualProtect");
+                       return false;
+                     }
+                     slot->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
+                     if (VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, protection,
+                                        &protection) == 0) {
+                       failed("VirtualProtect");
+                     }
+                     return true;
+                   });
 }
 
 void WINAPI runScript(void* parameter) {
@@ -288,12 +320,15 @@ STANDIN_API int standinLoadPlugin(const char* path, StandinClock clock) {
   if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, widePath, MAX_PATH * 4) == 0) {
     return 0;
   }
+  if (!hostExportsEveryImport(widePath)) {
+    return 0;
+  }
   plugin = LoadLibraryW(widePath);
   if (plugin == nullptr) {
     return 0;
   }
   if (clock == StandinTestClock && !patchImport(plugin, "KERNEL32.dll", "GetTickCount",
-                                        reinterpret_cast<void*>(testGetTickCount))) {
+                                                reinterpret_cast<void*>(testGetTickCount))) {
     // Not left loaded on the real clock: unloading withdraws what it registered.
     standinUnloadPlugin();
     return 0;
@@ -385,8 +420,9 @@ STANDIN_API void standinSetClock(std::uint32_t now) {
   testTicks.store(now, std::memory_order_relaxed);
 }
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
+    self = instance;
     InitializeCriticalSection(&handlerLock);
     InitializeCriticalSection(&keys.lock);
     InitializeConditionVariable(&keys.changed);
