@@ -20,9 +20,14 @@ GAME_DIR ?=
 # What a user gives reaches the scripts as it was typed, through the
 # environment: never expanded by make, never pasted into a shell line, so a
 # quote, a $ or a backtick in a folder's name is only a character of it.
+# Each number goes only to the command that takes it (and what it runs
+# first), so make test's own short runs keep their own lengths.
 USER_VARIABLES := RIDE FUZZ_SECONDS PROPERTY_SEEDS QUICK GAME_DIR
 $(foreach name,$(USER_VARIABLES),$(eval override $(name) := $$(value $(name))))
-export $(USER_VARIABLES)
+export RIDE GAME_DIR
+fuzz: export FUZZ_SECONDS := $(FUZZ_SECONDS)
+property: export PROPERTY_SEEDS := $(PROPERTY_SEEDS)
+bench: export QUICK := $(QUICK)
 
 # Where the windows build puts the player's package, as it says itself.
 PACKAGE = "$$(<build/windows/package-folder)"
