@@ -71,6 +71,8 @@ for path in "$base"/*; do
   seen[${name,,}]=$name
   if [ -L "$path" ]; then
     refuse "$path is a link, which the package build does not write through"
+  elif [ -d "$path" ]; then
+    refuse "$path is a folder, not one of the package's files"
   elif [ ! -f "$path" ]; then
     refuse "$path is not a plain file"
   fi
