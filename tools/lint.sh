@@ -13,19 +13,20 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 mapfile -t presets < <(tools/presets.sh)
 
-mapfile -t formatted < <(git ls-files --cached --others --exclude-standard '*.cpp' '*.h')
+tracked=$(git ls-files --cached --others --exclude-standard)
+mapfile -t formatted < <(grep -E '\.(cpp|h)$' <<<"$tracked")
 clang-format --dry-run -Werror "${formatted[@]}"
 
-mapfile -t scripts < <(git ls-files --cached --others --exclude-standard | while IFS= read -r file; do
+mapfile -t scripts < <(while IFS= read -r file; do
   if [[ $file == *.sh ]] || head -1 "$file" | grep -q '^#!.*bash'; then
     echo "$file"
   fi
-done)
+done <<<"$tracked")
 shellcheck "${scripts[@]}"
 
 # "BUILD KIND FILE" lines, KIND being clang, mingw or other: every project
 # source in the presets' compile commands, each once, by the preference above.
-mapfile -t sources < <(python3 - "$PWD" "${presets[@]}" <<'PYTHON'
+listing=$(python3 - "$PWD" "${presets[@]}" <<'PYTHON'
 import json, os, sys
 root, presets = sys.argv[1], sys.argv[2:]
 rank = {"clang": 0, "mingw": 1, "other": 2}
@@ -45,6 +46,7 @@ for relative, (_, _, preset, kind) in sorted(chosen.items()):
     print(preset, kind, relative)
 PYTHON
 )
+mapfile -t sources <<<"$listing"
 
 # MinGW-w64's C++ and Windows headers, as the windows build's compiler
 # searches them, less GCC's own intrinsics headers (clang has its own).
