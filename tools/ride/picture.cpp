@@ -74,14 +74,6 @@ std::string fillOf(const NeonColour& colour) {
          std::to_string(colour.blue) + ")";
 }
 
-bool sameColour(const NeonColour& a, const NeonColour& b) {
-  return a.red == b.red && a.green == b.green && a.blue == b.blue;
-}
-
-bool present(const FrameRecord& frame, int vehicle) {
-  return (frame.present & (1u << (vehicle - 1))) != 0;
-}
-
 // Where a time falls on the axis.
 class TimeAxis {
  public:

@@ -51,6 +51,15 @@ struct RideRecord {
   std::uint32_t endMs = 0;            // how long the ride took
 };
 
+inline bool sameColour(const NeonColour& a, const NeonColour& b) {
+  return a.red == b.red && a.green == b.green && a.blue == b.blue;
+}
+
+// Whether vehicle number `vehicle` existed in `frame`.
+inline bool present(const FrameRecord& frame, int vehicle) {
+  return (frame.present & (1u << (vehicle - 1))) != 0;
+}
+
 inline bool isDark(const NeonColour& colour) {
   return colour.red == 0 && colour.green == 0 && colour.blue == 0;
 }

@@ -204,9 +204,7 @@ bool sameWorld(const FrameRecord& a, const FrameRecord& b) {
     return false;
   }
   for (int n = 1; n <= StandinMaxVehicles; ++n) {
-    if ((a.present & (1u << (n - 1))) != 0 &&
-        !(a.neon[n].red == b.neon[n].red && a.neon[n].green == b.neon[n].green &&
-          a.neon[n].blue == b.neon[n].blue)) {
+    if (present(a, n) && !sameColour(a.neon[n], b.neon[n])) {
       return false;
     }
   }
@@ -338,11 +336,6 @@ bool readOptions(const std::vector<std::string>& arguments, Options& options) {
   return true;
 }
 
-std::string baseName(const std::string& path) {
-  const std::size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // The whole run: 0, or 2 for a ride that cannot be played, or 1 for a
 // failure on the way (thrown as RideFailure).
 int run() {
@@ -365,7 +358,7 @@ int run() {
     return 2;
   }
   const RideRecord record = playRide(steps, options.folder, options.plugin,
-                                     printable(baseName(options.ride)), options.swatches);
+                                     printable(lastName(options.ride)), options.swatches);
   if (!options.svg.empty() && !writePicture(record, fileName(windowsPath(options.svg)))) {
     throw RideFailure("cannot write the picture " + options.svg);
   }

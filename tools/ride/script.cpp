@@ -373,8 +373,10 @@ std::string printable(const std::string& text) {
   return out;
 }
 
+std::string lastName(const std::string& path) { return path.substr(path.find_last_of("/\\") + 1); }
+
 bool isDeviceName(const std::string& path) {
-  std::string name = path.substr(path.find_last_of("/\\") + 1);
+  std::string name = lastName(path);
   name = name.substr(0, name.find(':'));
   name = name.substr(0, name.find('.'));
   name.erase(name.find_last_not_of(' ') + 1);
@@ -393,7 +395,7 @@ bool isDeviceName(const std::string& path) {
 
 std::string readPlainFile(const std::string& path, std::size_t most) {
   if (isDeviceName(path)) {
-    const std::string name = path.substr(path.find_last_of("/\\") + 1);
+    const std::string name = lastName(path);
     throw ScriptError(quoted(name.substr(0, name.find_first_of(".:"))) +
                       " is a Windows device name, which Windows would open instead of a file");
   }

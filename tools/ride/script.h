@@ -66,6 +66,9 @@ std::string keyName(std::uint32_t code);
 // U+FFFD, the replacement character.
 std::string printable(const std::string& text);
 
+// The last name in `path`, after its last slash or backslash.
+std::string lastName(const std::string& path);
+
 // Whether the last name in `path` is one Windows keeps for a device (CON,
 // PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, CONIN$, CONOUT$), as Windows
 // reads a name: in any letter case, with any extension, with trailing spaces
