@@ -1,129 +1,189 @@
 #!/usr/bin/env bash
-# pack.sh in a folder it shares: what is not the package's is never touched,
-# an earlier package is replaced whole, and a file that only looks like the
-# package's (a player's changed settings in any letter case, another mod's
-# SHA256SUMS, a link) stops the build with one line, everything left as it
-# was, also when the folder is given through a link. A build that fails
-# half-way leaves the folder as it was.
-# Usage: check-dist-folder.sh PACK
+# The package folder is the build's own: the package is put there whole,
+# an earlier package of ours is replaced whole, and a folder holding anything
+# else (another mod's file, a player's changed settings in any letter case,
+# another SHA256SUMS, a link) is refused with one line and left as it was,
+# also when it is given through a link. A name Windows or CMake reads
+# otherwise is refused, naming the character. Stopped or failing at any step,
+# it leaves the earlier package or the new one, whole, and the next run
+# completes and leaves nothing of its own behind.
+# Usage: check-dist-folder.sh SOURCE   (the project's root)
 set -euo pipefail
-pack=$(realpath "$1")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source=$(realpath "$1")
+script=$source/tools/plugin-files.cmake
+step_hook=$source/tests/common/step-hook.cmake
+work=$(mktemp -d)  # the folders
+logs=$(mktemp -d)  # what the script says, and the test hook's count
+trap 'rm -rf "$work" "$logs"' EXIT
 failures=0
+cases=0
 fail() {
   echo "FAIL $*"
   failures=$((failures + 1))
 }
 
+# Two staged packages, 0.9.0 and 1.0.0, of files of the package's names.
 mkdir "$work/in"
 printf 'MZ the plugin\n' >"$work/in/Quillmere.asi"
 printf '[keys]\r\nquillmere_modifier=-1\r\nquillmere=78\r\n' >"$work/in/Quillmere.ini"
 printf 'for players\r\n' >"$work/in/Quillmere.txt"
-inputs=("$work/in/Quillmere.asi" "$work/in/Quillmere.ini" "$work/in/Quillmere.txt")
+for version in 0.9.0 1.0.0; do
+  mkdir "$work/stage-$version"
+  (cd "$work/stage-$version" && cmake -P "$source/package/stage.cmake" -- "$work/stage-$version" "$version" 2026-12-08 \
+    "$work/in/Quillmere.asi" "$work/in/Quillmere.ini" "$work/in/Quillmere.txt") ||
+    fail "staging $version"
+done
 
-# Every entry of a folder with its contents.
-snapshot() { (cd "$1" && find . -mindepth 1 -printf '%p %y\n' | sort && find . -type f -exec sha256sum {} + | sort); }
-
-# A folder for one case: $1 named for it, with another mod's file in it.
-folder() {
-  dist=$work/$1
-  mkdir -p "$dist/mods"
-  printf 'another mod\n' >"$dist/OtherMod.asi"
-  printf 'its data\n' >"$dist/mods/data"
+# Every entry under a folder with its type and contents.
+snapshot() {
+  [ -e "$1" ] || { echo "(none)"; return; }
+  (cd "$1" && find . -mindepth 1 -printf '%p %y %l\n' | LC_ALL=C sort &&
+    find . -type f -exec sha256sum {} + | LC_ALL=C sort)
 }
-
-packs() { # VERSION: packs into $dist, quietly; true when it succeeded
-  "$pack" "$dist" Quillmere- "$1" 2026-12-08 "${inputs[@]}" >"$work/out" 2>&1
+# The package in FOLDER, whole: exactly its SHA256SUMS's files, each as listed.
+whole() {
+  local listed present
+  [ -f "$1/SHA256SUMS" ] && (cd "$1" && sha256sum --check --status SHA256SUMS) || return 1
+  listed=$(sed -E 's/^[0-9a-f]{64}  //' "$1/SHA256SUMS" | LC_ALL=C sort | tr '\n' ' ')
+  present=$(cd "$1" && find . -mindepth 1 ! -name SHA256SUMS -printf '%P\n' | LC_ALL=C sort | tr '\n' ' ')
+  [ "$listed" = "$present" ]
 }
+# Publishes STAGE's package into $dist, keeping what the script says (in a
+# subshell of its own, which keeps bash's note of a kill to itself).
+publish() {
+  status=0
+  (
+    cmake "${hook[@]}" -P "$script" -- publish "$work/stage-$1" "$dist" >"$logs/out" 2>"$logs/err"
+    exit $?
+  ) 2>/dev/null || status=$?
+}
+hook=()
 
-expect_refused() { # CASE PATTERN: packs version 1.0.0, which must be refused
+# A refusal: failing status, one line of ours first, "package: PATTERN"
+# (CMake 3.25's note that the script stopped aside), and the folder as it was.
+expect_refused() { # CASE PATTERN [DIST]
   local before
-  before=$(snapshot "$dist")
-  if packs 1.0.0; then
-    fail "$1: packed, where it must refuse"
-  elif [ "$(wc -l <"$work/out")" -ne 1 ] || ! grep -Eq "^error: $2" "$work/out"; then
-    fail "$1: refused with: $(cat "$work/out")"
+  cases=$((cases + 1))
+  before=$(snapshot "$(dirname "$dist")")
+  publish 1.0.0
+  [ "$status" -ne 0 ] || fail "$1: published, where it must refuse"
+  if [ "$(head -1 "$logs/err")" = "$(grep -v '^package: ' "$logs/err" | head -1)" ] ||
+    [ "$(grep -c '^package: ' "$logs/err")" -ne 1 ] || ! grep -Eq "^package: $2" "$logs/err"; then
+    fail "$1: refused with: $(head -3 "$logs/err")"
   fi
-  [ "$before" = "$(snapshot "$dist")" ] || fail "$1: the folder changed"
+  [ "$before" = "$(snapshot "$(dirname "$dist")")" ] || fail "$1: the folder changed"
 }
 
-folder shared
-packs 1.0.0 || fail "shared folder: $(cat "$work/out")"
-if [ "$(cat "$dist/OtherMod.asi")" != "another mod" ] || [ "$(cat "$dist/mods/data")" != "its data" ]; then
-  fail "shared folder: another mod's files changed"
-fi
-(cd "$dist" && sha256sum --check --status SHA256SUMS) || fail "shared folder: SHA256SUMS does not match"
-[ "$(unzip -Z1 "$dist/Quillmere-1.0.0.zip" | sort | tr '\n' ' ')" = \
-  "Quillmere.asi Quillmere.ini Quillmere.txt " ] || fail "shared folder: the zip's files"
-
-folder newer
-if ! packs 0.9.0 || ! packs 1.0.0; then
-  fail "newer package: $(cat "$work/out")"
-fi
-[ ! -e "$dist/Quillmere-0.9.0.zip" ] || fail "newer package: the older zip lingers"
-listing=$(cd "$dist" && printf '%s\n' * | LC_ALL=C sort | tr '\n' ' ')
-[ "$listing" = "OtherMod.asi Quillmere-1.0.0.zip Quillmere.asi Quillmere.ini Quillmere.txt SHA256SUMS mods " ] ||
-  fail "newer package: the folder holds $listing"
-
-folder played
-packs 1.0.0 || fail "played: $(cat "$work/out")"
-printf '[keys]\r\nquillmere=76\r\n' >"$dist/Quillmere.ini"
-expect_refused "a player's changed settings" "$dist/Quillmere.ini was not made by this build"
-
-folder unlisted
-printf '[keys]\r\nquillmere=76\r\n' >"$dist/Quillmere.ini"
-expect_refused "settings without the package's SHA256SUMS" "$dist/Quillmere.ini was not made by this build"
-
-folder other-sums
-printf '%064d  OtherMod.asi\n' 0 >"$dist/SHA256SUMS"
-expect_refused "another mod's SHA256SUMS" "$dist/SHA256SUMS lists files that are not this package's"
-
-# Given through a link, the folder is that folder: a game's folder holding a
-# player's settings and another mod's SHA256SUMS is refused as itself is.
-folder game
-printf '[keys]\r\nquillmere=76\r\n' >"$dist/Quillmere.ini"
-printf '%064d  OtherMod.asi\n' 0 >"$dist/SHA256SUMS"
-real=$dist
-ln -s "$real" "$work/linked"
-dist=$work/linked
-expect_refused "a folder given through a link" "$real/SHA256SUMS lists files that are not this package's"
-
-# Windows opens quillmere.ini for Quillmere.ini: the player's settings under
-# another letter case are theirs, not a file to put the default beside.
-folder other-case
-printf '[keys]\r\nquillmere=76\r\n' >"$dist/quillmere.ini"
-expect_refused "a player's settings in another letter case" "$dist/quillmere.ini was not made by this build"
-
-# A folder named like an option, given relative to where the build runs.
-mkdir "$work/here"
-if ! (cd "$work/here" && "$pack" -dist Quillmere- 1.0.0 2026-12-08 "${inputs[@]}") >"$work/out" 2>&1 ||
-  [ ! -f "$work/here/-dist/Quillmere.asi" ]; then
-  fail "a folder named -dist: $(cat "$work/out")"
+# A new folder, then an earlier package replaced whole, then nothing to do.
+cases=$((cases + 1))
+mkdir "$work/new" && dist=$work/new/dist
+publish 0.9.0
+whole "$dist" || fail "a new folder: the package is not whole: $(cat "$logs/err")"
+publish 1.0.0
+[ "$(cd "$dist" && printf '%s ' *)" = "Quillmere-1.0.0.zip Quillmere.asi Quillmere.ini Quillmere.txt SHA256SUMS " ] ||
+  fail "an earlier package: the folder holds $(cd "$dist" && printf '%s ' *)"
+[ "$(unzip -Z1 "$dist/Quillmere-1.0.0.zip" | tr '\n' ' ')" = "Quillmere.asi Quillmere.ini Quillmere.txt " ] ||
+  fail "the zip's files: $(unzip -Z1 "$dist/Quillmere-1.0.0.zip" | tr '\n' ' ')"
+touch -d 2000-01-01 "$dist"/*
+before=$(cd "$dist" && stat -c '%n %i %Y' ./*)
+publish 1.0.0
+if [ "$status" -ne 0 ] || [ "$before" != "$(cd "$dist" && stat -c '%n %i %Y' ./*)" ]; then
+  fail "the same package again: it was written again"
 fi
 
-# A write that fails half-way (the disk full at the third file): the earlier
-# package is put back, and nothing new stays.
-folder half-way
-packs 0.9.0 || fail "half-way: $(cat "$work/out")"
-mkdir "$work/bin"
-ln -s "$(realpath "$(dirname "$0")/../common/full-disk-cp.sh")" "$work/bin/cp"
-real_cp=$(command -v cp)
-before=$(snapshot "$dist")
-if PATH=$work/bin:$PATH REAL_CP=$real_cp FAIL_NAME=Quillmere.txt FAIL_INTO=$dist packs 1.0.0; then
-  fail "half-way: packed, though a write failed"
-fi
-[ "$before" = "$(snapshot "$dist")" ] ||
-  fail "half-way: the folder is not as it was: $(diff <(echo "$before") <(snapshot "$dist") | head -5)"
+# Folders that hold anything but a package of ours: refused, left as they are.
+refused_folder() { # NAME: a folder with an earlier package in it, to spoil
+  mkdir "$work/$1" && dist=$work/$1/dist && publish 0.9.0
+}
+refused_folder other-file && printf 'another mod\n' >"$dist/OtherMod.asi"
+expect_refused "another mod's file" ".*/dist holds OtherMod.asi, which is not one of the package's files"
+refused_folder changed && printf '[keys]\r\nquillmere=76\r\n' >"$dist/Quillmere.ini"
+expect_refused "a player's changed settings" ".*/dist holds Quillmere.ini, which has changed since the build made it"
+refused_folder unlisted && rm "$dist/SHA256SUMS"
+expect_refused "files without SHA256SUMS" ".*/dist holds no SHA256SUMS"
+mkdir -p "$work/other-sums/dist" && dist=$work/other-sums/dist
+printf '%064d  OtherMod.asi\n' 0 >"$dist/SHA256SUMS" && printf '[keys]\r\n' >"$dist/Quillmere.ini"
+expect_refused "another mod's SHA256SUMS" ".*/dist has a SHA256SUMS that lists OtherMod.asi"
+refused_folder other-case && mv "$dist/Quillmere.ini" "$dist/quillmere.ini"
+expect_refused "settings in another letter case" ".*/dist holds quillmere.ini, which is not one"
+refused_folder link-in-it && mv "$dist/Quillmere.txt" "$work/link-in-it/elsewhere.txt" &&
+  ln -s "$work/link-in-it/elsewhere.txt" "$dist/Quillmere.txt"
+expect_refused "a link in it" ".*/dist holds Quillmere.txt, a link or a folder"
+mkdir -p "$work/game" && printf 'the host\n' >"$work/game/ScriptHookV.dll" &&
+  ln -s "$work/game" "$work/linked" && dist=$work/linked
+expect_refused "a game's folder, through a link" "$work/game holds ScriptHookV.dll"
+ln -s "$work/nowhere" "$work/dangling" && dist=$work/dangling
+expect_refused "a link to nothing" ".*/dangling is a link to nothing"
+printf 'a file\n' >"$work/a-file" && dist=$work/a-file
+expect_refused "a file" ".*/a-file is not a folder"
+refused_folder leftover && mkdir "$dist.quillmere-new" && printf 'x\n' >"$dist.quillmere-new/mine.txt"
+expect_refused "its own temporary name, holding a file of another" ".*/dist.quillmere-new holds mine.txt"
 
-printf 'a file\n' >"$work/a-file"
-if "$pack" "$work/a-file" Quillmere- 1.0.0 2026-12-08 "${inputs[@]}" >"$work/out" 2>&1 ||
-  [ "$(cat "$work/a-file")" != "a file" ]; then
-  fail "a file as DIST: $(cat "$work/out")"
+# Names: what Windows or CMake reads otherwise is refused, naming it; the
+# rest (quotes, $, backticks, [, a leading -) is a name like any other.
+names=(
+  semicolon "a;b" "holds ';'"
+  star "a*b" "holds '\\*'"
+  newline $'dist\n' "holds a line break"
+  backslash 'a\b' "holds '\\\\'"
+  colon "a:b" "holds ':'"
+  pipe "a|b" "holds '\\|'"
+)
+for ((i = 0; i < ${#names[@]}; i += 3)); do
+  mkdir "$work/names-${names[i]}" && dist=$work/names-${names[i]}/${names[i + 1]}
+  expect_refused "a folder named with a ${names[i]}" "the package folder '.*' ${names[i + 2]}"
+done
+cases=$((cases + 1))
+odd="$work/it's a \$dist \`echo ran\` [x] \${HOME}"
+mkdir "$work/dash"
+(cd "$work/dash" && cmake -P "$script" -- publish "$work/stage-1.0.0" -dist) >"$logs/out" 2>&1 || true
+dist=$odd
+publish 1.0.0
+if ! whole "$work/dash/-dist" || ! whole "$odd"; then
+  fail "names as data: $(cat "$logs/out" "$logs/err")"
 fi
+
+# Stopped at each step in turn (killed from inside it) or failing there: the
+# package folder holds the earlier package or the new one, whole (or, between
+# the two renames, is away with the earlier one whole beside it); the next
+# run completes and leaves nothing of its own.
+for action in kill fail; do
+  cases=$((cases + 1))
+  for ((at = 1; ; at++)); do
+    rm -rf "$work/stops" && mkdir "$work/stops" && dist=$work/stops/dist && publish 0.9.0
+    earlier=$(snapshot "$dist")
+    printf 0 >"$logs/counter"
+    hook=(-D "QUILLMERE_TEST_HOOK=$step_hook" -D "COUNTER=$logs/counter" -D "STOP_AT=$at" -D "ACTION=$action")
+    publish 1.0.0
+    hook=()
+    if [ "$(cat "$logs/counter")" -lt "$at" ]; then
+      break  # every step passed
+    fi
+    if [ "$action" = fail ]; then
+      if [ "$status" -eq 0 ] || [ "$(grep -c '^package: ' "$logs/err")" -ne 1 ]; then
+        fail "failing at step $at: exit $status: $(head -1 "$logs/err")"
+      fi
+      # Before the new package is in place, the earlier one stays as it was;
+      # after, only clearing the earlier one away is left.
+      if ! { [ "$(snapshot "$dist")" = "$earlier" ] && [ ! -e "$dist.quillmere-new" ] &&
+        [ ! -e "$dist.quillmere-old" ]; } && ! { whole "$dist" && [ -f "$dist/Quillmere-1.0.0.zip" ]; }; then
+        fail "failing at step $at: $(snapshot "$work/stops" | head -8 | tr '\n' ' ')"
+      fi
+    fi
+    if [ "$action" = kill ] && ! whole "$dist" && ! { [ ! -e "$dist" ] && whole "$dist.quillmere-old"; }; then
+      fail "stopped at step $at: neither package whole: $(snapshot "$work/stops" | head -8 | tr '\n' ' ')"
+    fi
+    publish 1.0.0
+    if [ "$status" -ne 0 ] || ! whole "$dist" || [ ! -f "$dist/Quillmere-1.0.0.zip" ] ||
+      [ "$(ls -A "$work/stops")" != dist ]; then
+      fail "the run after step $at ($action): exit $status: $(head -1 "$logs/err"); $(ls -A "$work/stops")"
+    fi
+  done
+  [ "$at" -gt 4 ] || fail "$action: only $at steps were tried"
+done
 
 if [ "$failures" -ne 0 ]; then
-  echo "pack.sh in a shared folder: $failures check(s) failed"
+  echo "package folder: $failures check(s) failed in $cases cases"
   exit 1
 fi
-echo "pack.sh in a shared folder: every other file left as it was, the package's own replaced"
+echo "package folder: all $cases cases as expected"

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds the player's package again, from a copy of the sources in another
-# folder, later, with the package preset (the build a modder makes with
-# CMake, Ninja and MinGW-w64 alone) and the same cache settings as the build
-# it checks, and checks that every file of it is byte for byte the one in
-# DIST: equal sources must give an equal package, wherever, whenever and by
-# whichever preset built. The second package goes to a folder that already
-# holds another file, which must be left as it was.
+# folder, later, with the package preset (the build a modder makes) and the
+# same cache settings as the build it checks, in a mount namespace where
+# bash, coreutils, zip and Python cannot be run: what a modder on Windows or
+# macOS has not got. There it also installs the package into a game folder
+# and uninstalls it, by `cmake -P` alone. Every file of the second package
+# must be byte for byte the one in DIST: equal sources give an equal
+# package, wherever, whenever and by whichever preset built.
 # Usage: check-reproducible.sh SOURCE DIST [-DNAME=VALUE...]
 set -euo pipefail
 source=$1
@@ -17,15 +18,42 @@ sleep 2
 copy=$(mktemp -d)
 trap 'rm -rf "$copy"' EXIT
 tar -C "$source" --exclude=./build --exclude=./dist --exclude=./.git -cf - . | tar -C "$copy" -xf -
-mkdir "$copy/shared"
-printf 'another mod\n' >"$copy/shared/OtherMod.asi"
-(
-  cd "$copy"
-  cmake --preset package --log-level=WARNING "$@" -DQUILLMERE_DIST_DIR="$copy/shared" >/dev/null
-  cmake --build --preset package >/dev/null
-) || { echo "FAIL: the second build in $copy failed" >&2; exit 1; }
-[ "$(cat "$copy/shared/OtherMod.asi")" = "another mod" ] ||
-  { echo "FAIL: the package build changed another file in its folder" >&2; exit 1; }
+mkdir "$copy/game"
+printf 'the script host\n' >"$copy/game/ScriptHookV.dll"
+
+# What is hidden: every program of Debian's bash, coreutils and zip, and
+# every Python, each covered by a file that cannot be run.
+hidden=$copy/hidden
+{
+  dpkg -L bash coreutils zip | grep -E '/s?bin/[^/]+$'
+  for name in python python3 python3.11; do type -ap "$name" || true; done
+} | while IFS= read -r path; do [ ! -f "$path" ] || realpath "$path"; done | sort -u >"$hidden"
+printf '' >"$copy/nothing"
+chmod 0 "$copy/nothing"
+
+# The steps, as /bin/sh (dash, not bash) runs them once everything is hidden.
+cat >"$copy/steps.sh" <<EOF
+while IFS= read -r path; do mount --bind "$copy/nothing" "\$path" || exit 1; done <"$hidden"
+if bash -c true 2>/dev/null || cp --version >/dev/null 2>&1 || zip -v >/dev/null 2>&1 ||
+  python3 -c pass 2>/dev/null; then
+  echo "FAIL: bash, coreutils, zip or Python can still be run" >&2
+  exit 1
+fi
+cd "$copy" || exit 1
+cmake --preset package --log-level=WARNING $* -DQUILLMERE_DIST_DIR="$copy/shared" >/dev/null || exit 1
+cmake --build --preset package >/dev/null || exit 1
+cmake -P tools/plugin-files.cmake -- install "$copy/game" >/dev/null || exit 1
+cmake -E copy "$copy/game/Quillmere.asi" "$copy/installed.asi" || exit 1
+cmake -P tools/plugin-files.cmake -- uninstall "$copy/game" >/dev/null || exit 1
+EOF
+if ! unshare --map-root-user --mount sh "$copy/steps.sh" >&2; then
+  echo "FAIL: the second build, install or uninstall without bash, coreutils, zip and Python failed" >&2
+  exit 1
+fi
+if [ "$(ls -A "$copy/game")" != ScriptHookV.dll ] || ! cmp -s "$copy/installed.asi" "$dist/Quillmere.asi"; then
+  echo "FAIL: install and uninstall by cmake -P alone did not put in and take out the plugin" >&2
+  exit 1
+fi
 # The package's files: those its SHA256SUMS lists, and that list itself.
 mapfile -t names < <(sed -E 's/^[0-9a-f]{64} [ *]//' "$dist/SHA256SUMS")
 names+=(SHA256SUMS)
@@ -33,4 +61,5 @@ for name in "${names[@]}"; do
   cmp "$dist/$name" "$copy/shared/$name" >&2 ||
     { echo "FAIL: a second build in another folder gives a different $name" >&2; exit 1; }
 done
-echo "a second build in another folder gives the same ${#names[@]} files, and leaves another file beside them"
+echo "without bash, coreutils, zip and Python, a second build in another folder gives the same" \
+  "${#names[@]} files, and cmake -P installs and uninstalls them"
