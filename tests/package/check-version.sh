@@ -2,9 +2,10 @@
 # The release's own data, as every part of a release shows it, is one and
 # the same:
 # - the version: the DLL's version resource (its numbers and its strings,
-#   read back from the shipped file), the zip's name, the player's text (its
-#   heading and its newest version history entry) and the newest release in
-#   CHANGELOG.md;
+#   read back from the shipped file), the zip's name and the player's text's
+#   heading; it is CHANGELOG.md's newest release, or, while the changelog's
+#   "Unreleased" holds changes, a later version with a pre-release marker
+#   ("1.0.1-dev"); the text's version history starts at that newest release;
 # - the date: every file in the zip carries the newest release's date from
 #   CHANGELOG.md;
 # - the copyright: the resource's LegalCopyright is LICENSE's notice line.
@@ -25,24 +26,45 @@ zip=${zips[0]}
 zip_version=${zip##*/"$zip_stem"}
 release=$(sed -nE 's/^## \[([0-9][^]]*)\] - ([0-9]{4})-([0-9]{2})-([0-9]{2})$/\1 \2\3\4/p' "$changelog" | head -1)
 
+newest=${release% *}
+version=$(string FileVersion)
+numbers=$(numbers FILEVERSION)
+marker=${version#"$numbers"}
+# Entries under "## [Unreleased]": changes that no release holds yet.
+unreleased=$(sed -n '/^## \[Unreleased\]/,/^## \[[0-9]/p' "$changelog" | grep -c '^- ' || true)
+# A build's version is the release's, or, while changes are unreleased, the
+# next version's numbers with a pre-release marker: never the release's
+# name on other contents.
 shown=(
-  "the resource's FILEVERSION|$(numbers FILEVERSION)"
-  "the resource's PRODUCTVERSION|$(numbers PRODUCTVERSION)"
-  "the resource's FileVersion|$(string FileVersion)"
-  "the resource's ProductVersion|$(string ProductVersion)"
-  "the zip's name|${zip_version%.zip}"
-  "Quillmere.txt's heading|$(text | sed -nE '1s/^Quillmere ([^:]+): .*/\1/p')"
-  "Quillmere.txt's version history|$(text | sed -n '/^Version history$/,$p' | sed -nE 's/^([0-9][^ ]*) \(.*/\1/p' | head -1)"
-  "CHANGELOG.md's newest release|${release% *}"
+  "the resource's PRODUCTVERSION|$(numbers PRODUCTVERSION)|$numbers"
+  "the resource's ProductVersion|$(string ProductVersion)|$version"
+  "the zip's name|${zip_version%.zip}|$version"
+  "Quillmere.txt's heading|$(text | sed -nE '1s/^Quillmere ([^:]+): .*/\1/p')|$version"
+  "Quillmere.txt's version history|$(text | sed -n '/^Version history$/,$p' | sed -nE 's/^([0-9][^ ]*) \(.*/\1/p' | head -1)|$newest"
 )
-version=${shown[0]#*|}
 failed=0
+if [[ ! $version =~ ^[0-9]+\.[0-9]+\.[0-9]+(-[0-9A-Za-z.]+)?$ ]] || [ "${version%%-*}" != "$numbers" ]; then
+  echo "FAIL: the resource's FileVersion '$version' is not its FILEVERSION '$numbers', with or without a pre-release marker"
+  failed=1
+fi
 for row in "${shown[@]}"; do
-  if [ -z "${row#*|}" ] || [ "${row#*|}" != "$version" ]; then
-    echo "FAIL: ${row%%|*} says '${row#*|}', the resource's FILEVERSION '$version'"
+  IFS='|' read -r what says expected <<<"$row"
+  if [ -z "$says" ] || [ "$says" != "$expected" ]; then
+    echo "FAIL: $what says '$says', not '$expected'"
     failed=1
   fi
 done
+newer=$(printf '%s\n%s\n' "$newest" "$numbers" | sort -V | tail -1)
+if [ -z "$marker" ] && [ "$unreleased" -ne 0 ]; then
+  echo "FAIL: CHANGELOG.md's Unreleased holds $unreleased change(s), but the version $version has no pre-release marker: a build of them would pass for the release"
+  failed=1
+elif [ -z "$marker" ] && [ "$version" != "$newest" ]; then
+  echo "FAIL: the version $version is not CHANGELOG.md's newest release, $newest"
+  failed=1
+elif [ -n "$marker" ] && { [ "$numbers" = "$newest" ] || [ "$newer" != "$numbers" ]; }; then
+  echo "FAIL: the pre-release $version does not come after CHANGELOG.md's newest release, $newest"
+  failed=1
+fi
 
 # "-rw-r--r--  3.0 unx  11264 b- defX 20261208.000000 Quillmere.asi"
 dates=$(unzip -Z -T "$zip" | awk '$7 ~ /^[0-9]+\.[0-9]+$/ { print $7 }' | sort -u)
@@ -56,7 +78,7 @@ if [ "$(string LegalCopyright)" != "$copyright" ]; then
   failed=1
 fi
 if [ "$failed" -eq 0 ]; then
-  echo "version $version in the resource, the zip's name, Quillmere.txt and CHANGELOG.md;" \
+  echo "version $version in the resource, the zip's name and Quillmere.txt, after release $newest;" \
     "the zip's files dated ${release#* }; the copyright as LICENSE has it"
 fi
 exit "$failed"
