@@ -1,4 +1,6 @@
 # make                 builds the player's package and plays the default ride
+# make check           the quick loop after a change to the plugin: unit and property
+#                      tests, the shipped DLL under Wine, the default ride
 # make test            every suite, and every command below in a short form (CI runs this)
 # make ride RIDE=path  plays a ride script of your own (see tools/ride/default.ride)
 # make bench           cost per frame against the floor: Linux build, then the shipped DLL
@@ -8,16 +10,18 @@
 # make lint            clang-format, clang-tidy and shellcheck
 # make install GAME_DIR=path    puts the plugin in a game's folder, keeping its Quillmere.ini
 # make uninstall GAME_DIR=path  takes it out again, keeping a changed Quillmere.ini
-# All of them install the Debian packages they need first (apt-get, as root).
+# Each installs the Debian packages it needs first (apt-get, as root), and no
+# more; install and uninstall need CMake, Ninja and MinGW-w64 alone, and run
+# only cmake, so they work wherever those do.
 
-SHELL := /bin/bash
+SHELL := /bin/sh
 RIDE ?=
 FUZZ_SECONDS ?= 300
 PROPERTY_SEEDS ?= 20000
 QUICK ?=
 GAME_DIR ?=
 
-# What a user gives reaches the scripts as it was typed, through the
+# What a user gives reaches the tools as it was typed, through the
 # environment: never expanded by make, never pasted into a shell line, so a
 # quote, a $ or a backtick in a folder's name is only a character of it.
 # Each number goes only to the command that takes it (and what it runs
@@ -30,29 +34,43 @@ property: export PROPERTY_SEEDS := $(PROPERTY_SEEDS)
 bench: export QUICK := $(QUICK)
 
 # Where the windows build puts the player's package, as it says itself.
-PACKAGE = "$$(<build/windows/package-folder)"
+PACKAGE = "$$(cat build/windows/package-folder)"
+# The Debian packages a command needs (none where there is no apt-get).
+PACKAGES = if command -v apt-get >/dev/null 2>&1; then tools/install-packages.sh $(1); fi
 
-.PHONY: all dist ride test lint bench fuzz property install uninstall packages clean \
+.PHONY: all dist ride check test lint bench fuzz property install uninstall package clean \
 	fuzz-seconds property-seeds quick
 
-all: dist ride
+all: ride
 
-packages:
-	@tools/install-packages.sh
-
-dist: packages
+dist:
+	@$(call PACKAGES,ride)
 	@cmake --preset windows --log-level=WARNING >/dev/null
-	@cmake --build --preset windows
+	@cmake --build --preset windows --target ride
 
 ride: dist
 	@tools/ride/play.sh "$$RIDE"
 
+# The package alone, as a modder builds it: CMake, Ninja and MinGW-w64.
+package:
+	@$(call PACKAGES,package)
+	@cmake --preset package --log-level=WARNING >/dev/null
+	@cmake --build --preset package
+
+# The quick loop: what catches a wrong change to the plugin, in a fraction
+# of make test's time.
+check:
+	@$(call PACKAGES,check)
+	@tools/check.sh
+
 # Builds every preset, then runs every suite: the documented commands in a
 # short form, and each preset's tests. Prints a line per suite and one sum.
-test: packages
+test:
+	@$(call PACKAGES,test)
 	@tools/run-tests.sh
 
-lint: packages
+lint:
+	@$(call PACKAGES,test)
 	@for build in $$(tools/presets.sh); do \
 	  cmake --preset "$$build" --log-level=WARNING >/dev/null || exit 1; \
 	done
@@ -68,28 +86,36 @@ quick:
 
 # The Linux build per situation (times and instructions), then the shipped
 # DLL under Wine (the common frame against its floor).
-bench: quick dist
+bench: quick
+	@$(call PACKAGES,bench)
 	@cmake --preset linux-gcc --log-level=WARNING >/dev/null
 	@cmake --build --preset linux-gcc --target frame_bench
 	@build/linux-gcc/bench/linux/frame_bench $$([ "$$QUICK" != 1 ] || echo --quick)
+	@cmake --preset windows --log-level=WARNING >/dev/null
 	@cmake --build --preset windows --target shipped_dll_bench
 	@tools/wine/run.sh build/windows build/windows/bin/shipped_dll_bench.exe \
 	  $(PACKAGE)/Quillmere.asi $$([ "$$QUICK" != 1 ] || echo --quick)
 
 # The same CTest entries that make test runs for 5 s each, run for longer
 # with a fresh seed; corpora and crash artifacts stay in build/linux-asan.
-fuzz: fuzz-seconds packages
+fuzz: fuzz-seconds
+	@$(call PACKAGES,fuzz)
 	@cmake --preset linux-asan --log-level=WARNING >/dev/null
 	@cmake --build --preset linux-asan
 	@FUZZ_SEED=0 ctest --preset linux-asan -L fuzz --verbose
 
-property: property-seeds packages
+property: property-seeds
+	@$(call PACKAGES,property)
 	@cmake --preset linux-gcc --log-level=WARNING >/dev/null
 	@cmake --build --preset linux-gcc --target property_tests
 	@QUILLMERE_PROPERTY_SEEDS=$$PROPERTY_SEEDS build/linux-gcc/tests/property/property_tests
 
-install uninstall: dist
-	@tools/game-folder.sh $@ "$$GAME_DIR"
+# The plugin in a game's folder, by the one writer into a user's folders.
+# A refusal is one line: CMake before 3.29 cannot stop a script quietly, so
+# what it adds after that line is kept out of sight.
+install uninstall: package
+	@cmake -P tools/plugin-files.cmake -- $@ "$$GAME_DIR" 2>build/package/plugin-files.log || \
+	  { cmake -P tools/plugin-files.cmake -- report build/package/plugin-files.log; exit 2; }
 
 clean:
 	rm -rf build dist

@@ -1,29 +1,50 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, and only those
-# that are missing, so that a second run costs nothing and prints nothing.
+# Installs the Debian packages a make command needs, and only those that are
+# missing, so that a second run costs nothing and prints nothing.
 # On a system without apt-get and dpkg-query it installs nothing: it checks
 # the commands those packages bring and names, in one line, any that is
 # missing (libraries it leaves to CMake, which names them when it needs them).
+# Usage: install-packages.sh COMMAND   (package, ride, check, bench, fuzz,
+#                                       property or test; test is everything)
 set -euo pipefail
 
-# Each package, and the command that shows it installed on any system (none
-# for a library).
+# A package a row: its name, the command that shows it installed on any
+# system (- for a library), and the make commands that need it beyond make
+# test, which needs them all ("all": every command).
 packages=(
-  "make make" "cmake cmake" "ninja-build ninja" "pkgconf pkg-config" "zip zip" "unzip unzip"
-  "g++ g++" "clang clang++" "llvm llvm-nm"
-  "libgtest-dev" "googletest"
-  "wine64 wine"
-  "valgrind valgrind" "libbenchmark-dev" "libclang-rt-14-dev" "clang-format clang-format"
-  "clang-tidy clang-tidy"
-  "g++-mingw-w64-x86-64-posix x86_64-w64-mingw32-g++" "binutils-mingw-w64-x86-64 x86_64-w64-mingw32-windres"
-  "python3 python3" "python3-pefile" "python3-pil" "chromium chromium" "shellcheck shellcheck"
+  "make make all" "cmake cmake all" "ninja-build ninja all"
+  "g++-mingw-w64-x86-64-posix x86_64-w64-mingw32-g++ all"
+  "binutils-mingw-w64-x86-64 x86_64-w64-mingw32-windres all"
+  "wine64 wine ride check bench"
+  "g++ g++ check bench property" "libgtest-dev - check property fuzz"
+  "googletest - check" "libbenchmark-dev - check bench property"
+  "python3 python3 check"
+  "valgrind valgrind bench"
+  "clang clang++ fuzz" "llvm llvm-nm fuzz" "libclang-rt-14-dev - fuzz"
+  "pkgconf pkg-config" "zip zip" "unzip unzip" "python3-pefile -" "python3-pil -" "chromium chromium"
+  "clang-format clang-format" "clang-tidy clang-tidy" "shellcheck shellcheck" "locales -"
 )
+commands="package ride check bench fuzz property test"
+wanted=${1:-}
+if [[ " $commands " != *" $wanted "* ]]; then
+  echo "usage: $0 COMMAND, one of: $commands" >&2
+  exit 2
+fi
+
+# The rows the command needs.
+needed=()
+for row in "${packages[@]}"; do
+  read -r _ _ users <<<"$row"
+  if [ "$wanted" = test ] || [[ " $users " == *" all "* || " $users " == *" $wanted "* ]]; then
+    needed+=("$row")
+  fi
+done
 
 if ! command -v apt-get >/dev/null 2>&1 || ! command -v dpkg-query >/dev/null 2>&1; then
   missing=()
-  for row in "${packages[@]}"; do
-    read -r _ command <<<"$row"
-    if [ -n "$command" ] && ! command -v "$command" >/dev/null 2>&1; then
+  for row in "${needed[@]}"; do
+    read -r _ command _ <<<"$row"
+    if [ "$command" != - ] && ! command -v "$command" >/dev/null 2>&1; then
       missing+=("$command")
     fi
   done
@@ -33,7 +54,7 @@ if ! command -v apt-get >/dev/null 2>&1 || ! command -v dpkg-query >/dev/null 2>
 fi
 
 missing=()
-for row in "${packages[@]}"; do
+for row in "${needed[@]}"; do
   read -r package _ <<<"$row"
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
     missing+=("$package")

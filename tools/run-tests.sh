@@ -10,18 +10,16 @@
 # Usage: run-tests.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=tools/suites.sh
+source tools/suites.sh
+forget_user_settings
+summary_name="make test"
 logs=build/commands
 mkdir -p "$logs"
 
-# Builds print only what goes wrong, not ninja's progress lines.
 mapfile -t presets < <(tools/presets.sh)
 for preset in "${presets[@]}"; do
-  echo "== building $preset"
-  if ! cmake --preset "$preset" --log-level=WARNING >/dev/null ||
-    ! cmake --build --preset "$preset" | { grep -Ev '^\[[0-9]+/[0-9]+\] |^ninja: no work to do' || true; }; then
-    echo "make test: the $preset build failed"
-    exit 1
-  fi
+  build_preset "$preset"
 done
 
 # A ride of one's own, outside the project's folders' sources.
@@ -63,24 +61,7 @@ done
 
 mapfile -t tested < <(tools/presets.sh test)
 for preset in "${tested[@]}"; do
-  log=build/$preset/ctest.log
-  ctest --preset "$preset" >"$log" 2>&1 || true
-  # "100% tests passed, 0 tests failed out of 60"
-  summary=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1 || true)
-  if [ -z "$summary" ]; then
-    echo "$preset: CTest ran no test; see $log"
-    cat "$log"
-    failed=$((failed + 1))
-    continue
-  fi
-  total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$summary")
-  bad=$(sed -E 's/.*, ([0-9]+) tests? failed.*/\1/' <<<"$summary")
-  echo "$preset: $((total - bad)) passed, $bad failed"
-  if [ "$bad" -ne 0 ]; then
-    cat "$log"
-  fi
-  passed=$((passed + total - bad))
-  failed=$((failed + bad))
+  run_ctest "$preset"
 done
 echo "make test: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
