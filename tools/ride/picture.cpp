@@ -15,9 +15,8 @@ constexpr int PlotLeft = 130;
 constexpr int PlotWidth = 800;
 constexpr int SectionRowTop = 58;  // the notes' numbers
 constexpr int LanesTop = 84;
-constexpr int VehicleLaneHeight =
-    44;                           // a row of the plugin's marks, the colour strip, the player's
-constexpr int MarkRowHeight = 8;  // a switch's tick, a put-back's triangle
+constexpr int VehicleLaneHeight = 44;  // the plugin's marks, the colour strip, the player's mark
+constexpr int MarkRowHeight = 8;       // a switch's tick, a put-back's triangle
 constexpr int PutBackHalfWidth = 5;
 constexpr int StripTop = MarkRowHeight;  // within a vehicle lane
 constexpr int StripHeight = 20;
@@ -34,7 +33,7 @@ constexpr const char* Faint = "#b8b8b8";        // section lines, the axis
 constexpr const char* DarkOutline = "#8c8c8c";  // around dark runs, so dark shows on dark ink
 constexpr const char* InsideMark = "#5c5c5c";
 constexpr const char* KeyBar = "#2f6db5";
-constexpr const char* PutBackFill = "#d9480f";  // neither ink nor a key bar, on any lane
+constexpr const char* PutBackFill = "#d9480f";  // not the ticks' ink: shows among them
 constexpr const char* Font = "font-family=\"DejaVu Sans, Verdana, Arial, sans-serif\"";
 
 std::string number(double value) {
