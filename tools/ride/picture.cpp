@@ -15,9 +15,10 @@ constexpr int PlotLeft = 130;
 constexpr int PlotWidth = 800;
 constexpr int SectionRowTop = 58;  // the notes' numbers
 constexpr int LanesTop = 84;
-constexpr int VehicleLaneHeight = 44;  // a tick row, the colour strip, the player's mark
-constexpr int TickHeight = 8;
-constexpr int StripTop = TickHeight;  // within a vehicle lane
+constexpr int VehicleLaneHeight = 44;  // the plugin's marks, the colour strip, the player's mark
+constexpr int MarkRowHeight = 8;       // a switch's tick, a put-back's triangle
+constexpr int PutBackHalfWidth = 5;
+constexpr int StripTop = MarkRowHeight;  // within a vehicle lane
 constexpr int StripHeight = 20;
 constexpr int InsideTop = StripTop + StripHeight + 3;
 constexpr int InsideHeight = 5;
@@ -32,6 +33,7 @@ constexpr const char* Faint = "#b8b8b8";        // section lines, the axis
 constexpr const char* DarkOutline = "#8c8c8c";  // around dark runs, so dark shows on dark ink
 constexpr const char* InsideMark = "#5c5c5c";
 constexpr const char* KeyBar = "#2f6db5";
+constexpr const char* PutBackFill = "#d9480f";  // not the ticks' ink: shows among them
 constexpr const char* Font = "font-family=\"DejaVu Sans, Verdana, Arial, sans-serif\"";
 
 std::string number(double value) {
@@ -189,10 +191,17 @@ std::vector<std::uint32_t> keysOf(const RideRecord& ride) {
   return codes;
 }
 
-int switchesOf(const RideRecord& ride, int vehicle) {
-  return static_cast<int>(std::count_if(
-      ride.sets.begin(), ride.sets.end(),
-      [vehicle](const PluginSetRecord& set) { return set.switched && set.vehicle == vehicle; }));
+// How many colours the plugin set on the vehicle: switches, or colours put back.
+int setsOf(const RideRecord& ride, int vehicle, bool switched) {
+  return static_cast<int>(std::count_if(ride.sets.begin(), ride.sets.end(),
+                                        [vehicle, switched](const PluginSetRecord& set) {
+                                          return set.switched == switched && set.vehicle == vehicle;
+                                        }));
+}
+
+// "1 switch", "2 switches".
+std::string counted(int count, const std::string& one, const std::string& many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
 std::string secondsText(std::uint32_t ms) { return number(ms / 1000.0); }
@@ -212,10 +221,20 @@ void drawText(std::ostream& svg, double x, double y, const std::string& content,
       << (attributes.empty() ? "" : " ") << attributes << ">" << escaped(content) << "</text>\n";
 }
 
+// A colour put back: a triangle in the marks' row, pointing down at the strip
+// where the colour comes back; smooth edges, unlike the crisp lanes.
+void drawPutBack(std::ostream& svg, double x, int top, const std::string& attributes = "") {
+  svg << "<path d=\"M" << number(x - PutBackHalfWidth) << " " << top << "h" << 2 * PutBackHalfWidth
+      << "l-" << PutBackHalfWidth << " " << MarkRowHeight << "z\" fill=\"" << PutBackFill
+      << "\" shape-rendering=\"geometricPrecision\"" << (attributes.empty() ? "" : " ")
+      << attributes << "/>\n";
+}
+
 void drawVehicleLane(std::ostream& svg, const RideRecord& ride, const TimeAxis& axis, int vehicle,
                      int top) {
-  svg << "<g id=\"vehicle-" << vehicle << "\" data-strip-top=\"" << top + StripTop
-      << "\" data-strip-height=\"" << StripHeight << "\" shape-rendering=\"crispEdges\">\n";
+  svg << "<g id=\"vehicle-" << vehicle << "\" data-marks-top=\"" << top << "\" data-marks-height=\""
+      << MarkRowHeight << "\" data-strip-top=\"" << top + StripTop << "\" data-strip-height=\""
+      << StripHeight << "\" shape-rendering=\"crispEdges\">\n";
   drawText(svg, PlotLeft - 10, top + StripTop + 15, "vehicle " + std::to_string(vehicle),
            "text-anchor=\"end\"");
   for (const Run& run : colourRuns(ride, vehicle)) {
@@ -231,12 +250,20 @@ void drawVehicleLane(std::ostream& svg, const RideRecord& ride, const TimeAxis& 
   for (const PluginSetRecord& set : ride.sets) {
     if (set.switched && set.vehicle == vehicle) {
       ticks += "M" + number(axis.x(set.ms)) + " " + std::to_string(top) + "v" +
-               std::to_string(TickHeight) + " ";
+               std::to_string(MarkRowHeight) + " ";
     }
   }
   if (!ticks.empty()) {
     ticks.pop_back();
     svg << "<path d=\"" << ticks << "\" stroke=\"" << Ink << "\" stroke-width=\"2\"/>\n";
+  }
+  // Drawn over the ticks, so a switch close by cannot hide one; one element
+  // each, with its time, so a check can count them.
+  for (const PluginSetRecord& set : ride.sets) {
+    if (!set.switched && set.vehicle == vehicle) {
+      drawPutBack(svg, axis.x(set.ms), top,
+                  "class=\"put-back\" data-ms=\"" + std::to_string(set.ms) + "\"");
+    }
   }
   svg << "</g>\n";
 }
@@ -293,42 +320,50 @@ int drawSectionList(std::ostream& svg, const RideRecord& ride, int top) {
 }
 
 // The legend, an item a row: how its sample is drawn at (x, y), its label,
-// and the label's width.
+// the label's width, and whether it starts a line of the legend: the
+// lanes' drawing on the first, the plugin's marks on the second.
 struct LegendItem {
   void (*sample)(std::ostream& svg, int x, int y);
   const char* label;
   int labelWidth;
+  bool startsLine;
 };
 
 constexpr LegendItem Legend[] = {
     {[](std::ostream& svg, int x, int y) {
        drawRect(svg, x, y - 11, 24, 12, "fill=\"rgb(255,0,128)\"");
      },
-     "neon colour", 100},
+     "neon colour", 100, true},
     {[](std::ostream& svg, int x, int y) {
        drawRect(svg, x, y - 11, 24, 12,
                 std::string("fill=\"rgb(0,0,0)\" stroke=\"") + DarkOutline + "\"");
      },
-     "dark (0,0,0)", 100},
+     "dark (0,0,0)", 100, false},
     {[](std::ostream& svg, int x, int y) {
        drawRect(svg, x, y - 7, 24, InsideHeight, std::string("fill=\"") + InsideMark + "\"");
      },
-     "player inside", 110},
-    {[](std::ostream& svg, int x, int y) {
-       svg << "<path d=\"M" << x + 12 << " " << y - 12 << "v" << TickHeight << "\" stroke=\"" << Ink
-           << "\" stroke-width=\"2\"/>\n";
-     },
-     "the plugin switches", 150},
+     "player inside", 110, false},
     {[](std::ostream& svg, int x, int y) {
        drawRect(svg, x, y - 10, 24, KeyBarHeight, std::string("fill=\"") + KeyBar + "\"");
      },
-     "key down", 80},
+     "key down", 80, false},
+    {[](std::ostream& svg, int x, int y) {
+       svg << "<path d=\"M" << x + 12 << " " << y - 12 << "v" << MarkRowHeight << "\" stroke=\""
+           << Ink << "\" stroke-width=\"2\"/>\n";
+     },
+     "the plugin switches", 150, true},
+    {[](std::ostream& svg, int x, int y) { drawPutBack(svg, x + 12, y - 12); },
+     "the plugin puts the colour back on a vehicle left", 320, false},
 };
 
 int drawLegend(std::ostream& svg, int top) {
-  const int y = top + LineHeight;
+  int y = top;
   int x = PlotLeft;
   for (const LegendItem& item : Legend) {
+    if (item.startsLine) {
+      y += LineHeight + (y == top ? 0 : 4);
+      x = PlotLeft;
+    }
     item.sample(svg, x, y);
     drawText(svg, x + 30, y, item.label);
     x += 30 + item.labelWidth;
@@ -339,11 +374,12 @@ int drawLegend(std::ostream& svg, int top) {
 std::string description(const RideRecord& ride) {
   std::string out = "Each vehicle's neon colour over the " + secondsText(ride.endMs) +
                     " s of the ride " + ride.title +
-                    ", frame by frame, as the stand-in game held it, with the keys the player " +
+                    ", frame by frame, as the stand-in world held it, with the keys the player " +
                     "held down.";
   for (int vehicle : vehiclesOf(ride)) {
     out += " Vehicle " + std::to_string(vehicle) + ": " +
-           std::to_string(switchesOf(ride, vehicle)) + " switches by the plugin.";
+           counted(setsOf(ride, vehicle, true), "switch", "switches") + " by the plugin, " +
+           counted(setsOf(ride, vehicle, false), "colour", "colours") + " put back by it.";
   }
   for (std::size_t i = 0; i < ride.notes.size(); ++i) {
     out += " Section " + std::to_string(i + 1) + " at " + secondsText(ride.notes[i].ms) +
@@ -387,10 +423,10 @@ bool writePicture(const RideRecord& ride, const std::filesystem::path& path) {
   out << "<rect width=\"100%\" height=\"100%\" fill=\"" << Background << "\"/>\n";
   out << "<g " << Font << " font-size=\"12\" fill=\"" << Ink << "\">\n";
   drawText(out, PlotLeft, 28, title, "font-size=\"17\" font-weight=\"bold\"");
-  drawText(
-      out, PlotLeft, 47,
-      "a lane per vehicle, its neon colour frame by frame as the game holds it; a lane per key",
-      "font-size=\"12\"");
+  drawText(out, PlotLeft, 47,
+           "a lane per vehicle, its neon colour frame by frame as the stand-in world holds it; a "
+           "lane per key",
+           "font-size=\"12\"");
   out << body.str() << "</g>\n</svg>\n";
   out.flush();
   return static_cast<bool>(out);
