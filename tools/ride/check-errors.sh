@@ -63,6 +63,8 @@ rows=(
   "key-code-range|key-code.ride|1|a key code must be a whole number from 0 to 254, not '255'|key-down code:255\n"
   "bad-wait|bad-wait.ride|1|a wait must be a whole number|wait soon\n"
   "bad-setting|bad-setting.ride|1|settings take quillmere=VALUE|settings quillmere_mod=1\n"
+  "settings-file-backslash|settings-backslash.ride|2|cannot read the settings file '.*: its name holds a backslash|wait 16\nsettings-file sub\\\\..\\\\unknown-step.ride\n"
+  "settings-file-letter-case|settings-case.ride|1|cannot read the settings file '.*': Wine would open .*/unknown-step.ride instead|settings-file UNKNOWN-STEP.RIDE\n"
   "accepts-bom-case-code-settings|accepts.ride|0||\xef\xbb\xbfNOTE Case\nSettings Quillmere=0x4C quillmere_modifier=-1\nGET-IN 1 1,2,3\nKey-Down code:8\nkey-up CODE:0\nwait 16\n"
   "accepts-any-letters|ドライブ café.ride|0||note caf\xc3\xa9 \xe3\x83\x89 \x01 \x1b[2J \xff\xfe \xc0\xaf & <b>\nget-in 1 1,2,3\nwait 16\n"
 )
