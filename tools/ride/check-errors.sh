@@ -11,7 +11,8 @@
 # Usage: check-errors.sh PLAY   (the environment names the build, as for play.sh)
 set -euo pipefail
 play=$(realpath "$1")
-folder=$(mktemp -d)
+unset QUILLMERE_DIST
+folder=$(TMPDIR=/tmp mktemp -d)
 trap 'rm -rf -- "$folder"' EXIT
 failures=0
 fail() {
@@ -26,7 +27,7 @@ export TMPDIR=$folder/tmp
 mkdir "$TMPDIR"
 build=${QUILLMERE_BUILD:-$(cd "$(dirname "$0")/../.." && pwd)/build/windows}
 touch "$folder/start"
-ride_folders() { find "$TMPDIR" "$build" -name 'quillmere-ride*' -newer "$folder/start"; }
+ride_folders() { find "$folder" "$build" -name '*quillmere-ride*' -newer "$folder/start"; }
 cd "$folder"
 
 # Plays a ride with a time limit, keeping its output and status.
@@ -35,12 +36,24 @@ played() {
   timeout 30 "$@" >"$folder/out" 2>"$folder/err" || status=$?
 }
 
+# A name as the ride tool's messages show it: a control character as \xNN.
+shown() {
+  local LC_ALL=C i c
+  REPLY=
+  for ((i = 0; i < ${#1}; i++)); do
+    c=${1:i:1}
+    [[ $c != [[:cntrl:]] ]] || printf -v c '\\x%02x' "'$c"
+    REPLY+=$c
+  done
+}
+
 # A picture that is well-formed XML, as a browser needs it.
 well_formed() {
   python3 -c 'import sys, xml.etree.ElementTree as tree; tree.parse(sys.argv[1])' "$1" 2>/dev/null
 }
 
-# name | file | line | message pattern (extended regex) | ride text (printf format)
+# name | file | line | message pattern (extended regex) | ride text; the
+# file's name and the text are printf formats.
 rows=(
   "unknown-step|unknown-step.ride|2|unknown step 'frobnicate' \(known: note, |# a ride\nfrobnicate\n"
   "empty|empty.ride|1|nothing to play|"
@@ -71,7 +84,10 @@ rows=(
 
 for row in "${rows[@]}"; do
   IFS='|' read -r name file line pattern text <<<"$row"
+  # shellcheck disable=SC2059 # the row's file is a printf format
+  printf -v file -- "$file"
   ride="$folder/$file"
+  mkdir -p "${ride%/*}"
   if [ "$name" = "not-a-file" ]; then
     mkdir -p "$ride"
   else
@@ -89,24 +105,26 @@ for row in "${rows[@]}"; do
   fi
   message=$(cat "$folder/err")
   lines=$(wc -l <"$folder/err")
+  shown "$ride:$line: "
   if [ "$status" -ne 2 ] || [ "$lines" -ne 1 ] || [ "${#message}" -gt 300 ] ||
-    grep -q $'\r' "$folder/err" || ! grep -Eq "^$ride:$line: $pattern" <<<"$message"; then
+    grep -q $'\r' "$folder/err" || [[ $message != "$REPLY"* ]] ||
+    ! grep -Eq "^$pattern" <<<"${message#"$REPLY"}"; then
     fail "$name: exit $status, $lines line(s): $(head -c 300 "$folder/err" | cat -v)"
   fi
 done
 
-# Failures on the way: name | pattern | the package folder, or none | picture.
+# Failures on the way: name | pattern | an environment variable, or none | picture.
 printf 'get-in 1 1,2,3\nwait 16\n' >"$folder/fine.ride"
 mkdir "$folder/not-a-plugin" "$folder/folder.svg"
 printf 'not a DLL\n' >"$folder/not-a-plugin/Quillmere.asi"
 failing=(
-  "plugin-does-not-load|error: cannot load the plugin .*not-a-plugin/Quillmere.asi|$folder/not-a-plugin|$folder/p.svg"
+  "plugin-does-not-load|error: cannot load the plugin .*not-a-plugin/Quillmere.asi|QUILLMERE_DIST=$folder/not-a-plugin|$folder/p.svg"
   "picture-not-written|error: cannot write the picture .*folder.svg||$folder/folder.svg"
 )
 for row in "${failing[@]}"; do
-  IFS='|' read -r name pattern dist svg <<<"$row"
+  IFS='|' read -r name pattern variable svg <<<"$row"
   command=("$play" --svg "$svg" "$folder/fine.ride")
-  [ -z "$dist" ] || command=(env "QUILLMERE_DIST=$dist" "${command[@]}")
+  [ -z "$variable" ] || command=(env "$variable" "${command[@]}")
   played "${command[@]}"
   if [ "$status" -ne 1 ] || [ "$(wc -l <"$folder/err")" -ne 1 ] || ! grep -Eq "^$pattern" "$folder/err"; then
     fail "$name: exit $status: $(head -c 300 "$folder/err" | cat -v)"
