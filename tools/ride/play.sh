@@ -159,6 +159,8 @@ ride_pid=
 wait "$reader_pid" || true
 reader_pid=
 [ "$status" -eq 0 ] || exit "$status"
+# Wine stopped before the program started ends quietly, status 0.
+[ -s "$folder/picture.svg" ] || fail "the ride ended without drawing its picture (was it stopped?)"
 
 # The picture goes to a new file beside its place, then is renamed over it:
 # never half written, and a link there is replaced, not written through. The
