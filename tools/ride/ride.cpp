@@ -5,13 +5,20 @@
 // of its native calls), with every vehicle's neon colour beside the plugin's
 // lines. With --svg it also draws the ride as a picture.
 //
-// Usage: ride.exe [--swatches] [--svg FILE] --folder FOLDER PLUGIN RIDE
+// Usage: ride.exe [--swatches] [--svg FILE] [--name NAME --relative-to FOLDER]
+//                 --folder FOLDER PLUGIN RIDE
 //   PLUGIN      the plugin to load (dist/Quillmere.asi)
 //   RIDE        the ride script; see default.ride for the steps it knows
 //   --folder    an empty folder of the caller's, the ride's current folder,
 //               where the plugin reads Quillmere.ini; the caller removes it
 //   --swatches  draws each colour as a 24-bit colour swatch too
 //   --svg FILE  draws the ride into FILE, an SVG picture
+//   --name NAME, --relative-to FOLDER
+//               RIDE is a copy of the ride NAME, as Linux names it (a
+//               backslash one of its letters), whose settings files are
+//               found from FOLDER: messages and the picture name the ride
+//               NAME, and a settings-file PATH starts from FOLDER. play.sh
+//               plays a copy because Wine reads some Linux names as others.
 // Paths may be given as Linux names them (under Wine) or as Windows does,
 // in any letters: the arguments are read as the wide command line holds them.
 //
@@ -308,11 +315,13 @@ RideRecord playRide(const std::vector<Step>& steps, const std::string& folderPat
 // --- The command line.
 
 struct Options {
-  bool swatches = false;  // --swatches
-  std::string svg;        // --svg FILE, or empty
-  std::string folder;     // --folder FOLDER
-  std::string plugin;     // PLUGIN
-  std::string ride;       // RIDE
+  bool swatches = false;   // --swatches
+  std::string svg;         // --svg FILE, or empty
+  std::string name;        // --name NAME, or empty: RIDE is the ride itself
+  std::string relativeTo;  // --relative-to FOLDER, or empty: RIDE's folder
+  std::string folder;      // --folder FOLDER
+  std::string plugin;      // PLUGIN
+  std::string ride;        // RIDE
 };
 
 bool readOptions(const std::vector<std::string>& arguments, Options& options) {
@@ -322,13 +331,18 @@ bool readOptions(const std::vector<std::string>& arguments, Options& options) {
       options.swatches = true;
     } else if (arguments[i] == "--svg" && i + 1 < arguments.size()) {
       options.svg = arguments[++i];
+    } else if (arguments[i] == "--name" && i + 1 < arguments.size()) {
+      options.name = arguments[++i];
+    } else if (arguments[i] == "--relative-to" && i + 1 < arguments.size()) {
+      options.relativeTo = arguments[++i];
     } else if (arguments[i] == "--folder" && i + 1 < arguments.size()) {
       options.folder = arguments[++i];
     } else {
       positional.push_back(arguments[i]);
     }
   }
-  if (positional.size() != 2 || options.folder.empty()) {
+  if (positional.size() != 2 || options.folder.empty() ||
+      options.name.empty() != options.relativeTo.empty()) {
     return false;
   }
   options.plugin = positional[0];
@@ -341,24 +355,38 @@ bool readOptions(const std::vector<std::string>& arguments, Options& options) {
 int run() {
   Options options;
   if (!readOptions(utf8Arguments(), options)) {
-    std::fprintf(stderr, "usage: ride.exe [--swatches] [--svg FILE] --folder FOLDER PLUGIN RIDE\n");
+    std::fprintf(stderr,
+                 "usage: ride.exe [--swatches] [--svg FILE] [--name NAME --relative-to FOLDER] "
+                 "--folder FOLDER PLUGIN RIDE\n");
     return 2;
+  }
+  // The ride as its user named it, and its last name, after the last slash
+  // only when a Linux name is given: there a backslash is a letter.
+  const bool copy = !options.name.empty();
+  const std::string& name = copy ? options.name : options.ride;
+  const std::string title = copy ? name.substr(name.rfind('/') + 1) : lastName(name);
+  std::string folder = copy ? options.relativeTo : folderOf(options.ride);
+  if (copy && folder.back() != '/' && folder.back() != '\\') {
+    folder += '/';
   }
   std::vector<Step> steps;
   try {
     std::string bytes;
     try {
+      // A ride Windows could not open by its name is refused, so that it
+      // plays alike wherever it is played.
+      refuseDeviceName(name);
       bytes = readPlainFile(options.ride, LargestRide);
     } catch (const ScriptError& why) {
-      throw ScriptError(options.ride + ":1: not a ride script: " + why.what());
+      throw ScriptError(printable(name) + ":1: not a ride script: " + why.what());
     }
-    steps = parseRide(options.ride, bytes);
+    steps = parseRide(printable(name), folder, bytes);
   } catch (const ScriptError& error) {
     std::fprintf(stderr, "%s\n", error.what());
     return 2;
   }
-  const RideRecord record = playRide(steps, options.folder, options.plugin,
-                                     printable(lastName(options.ride)), options.swatches);
+  const RideRecord record =
+      playRide(steps, options.folder, options.plugin, printable(title), options.swatches);
   if (!options.svg.empty() && !writePicture(record, fileName(windowsPath(options.svg)))) {
     throw RideFailure("cannot write the picture " + options.svg);
   }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -110,11 +111,6 @@ NeonColour colourOf(const std::string& word) {
   return {static_cast<std::int32_t>(wholeNumber(parts[0], 0, 255, "red")),
           static_cast<std::int32_t>(wholeNumber(parts[1], 0, 255, "green")),
           static_cast<std::int32_t>(wholeNumber(parts[2], 0, 255, "blue"))};
-}
-
-std::string folderOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 // One line of the script, split: the verb as written, its words, and the
@@ -286,11 +282,12 @@ Step parseLine(const ScriptLine& line, ParseState& state) {
 
 // The bytes are taken as they are (binary: a Ctrl-Z is a byte like any
 // other), a UTF-8 byte-order mark is skipped, and lines end in LF or CRLF.
-std::vector<Step> parseRide(const std::string& fileName, const std::string& bytes) {
+std::vector<Step> parseRide(const std::string& fileName, const std::string& folder,
+                            const std::string& bytes) {
   std::istringstream in(bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? bytes.substr(3) : bytes);
   std::vector<Step> steps;
   ParseState state;
-  state.folder = folderOf(fileName);
+  state.folder = folder;
   int lineNumber = 0;
   for (std::string text; std::getline(in, text);) {
     ++lineNumber;
@@ -375,6 +372,11 @@ std::string printable(const std::string& text) {
 
 std::string lastName(const std::string& path) { return path.substr(path.find_last_of("/\\") + 1); }
 
+std::string folderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
 bool isDeviceName(const std::string& path) {
   std::string name = lastName(path);
   name = name.substr(0, name.find(':'));
@@ -393,12 +395,74 @@ bool isDeviceName(const std::string& path) {
           number == "\xC2\xB2" || number == "\xC2\xB3");
 }
 
-std::string readPlainFile(const std::string& path, std::size_t most) {
+void refuseDeviceName(const std::string& path) {
   if (isDeviceName(path)) {
     const std::string name = lastName(path);
     throw ScriptError(quoted(name.substr(0, name.find_first_of(".:"))) +
                       " is a Windows device name, which Windows would open instead of a file");
   }
+}
+
+namespace {
+
+// A letter Windows reads otherwise than Linux in a name: a separator, a
+// wildcard, a quote or a bar it does not allow, a drive's or a stream's
+// colon, a control character.
+bool windowsReadsOtherwise(char letter) {
+  const auto c = static_cast<unsigned char>(letter);
+  return c < 0x20 || c == 0x7F || std::strchr("\\*?\"<>|:", c) != nullptr;
+}
+
+// An absolute Linux path as Windows reads it: "." and empty names dropped,
+// each ".." taking away the name before it.
+std::string lexicallyNormal(const std::string& path) {
+  std::vector<std::string> names;
+  std::istringstream in(path);
+  for (std::string name; std::getline(in, name, '/');) {
+    if (name == "..") {
+      if (!names.empty()) {
+        names.pop_back();
+      }
+    } else if (!name.empty() && name != ".") {
+      names.push_back(name);
+    }
+  }
+  std::string out;
+  for (const std::string& name : names) {
+    out += "/" + name;
+  }
+  return out.empty() ? "/" : out;
+}
+
+// A Linux path is read under Wine, which would open another file for some
+// names: those are refused, never read. A Windows path (run on Windows, or a
+// drive named) is read as Windows reads it.
+void refuseMisreadName(const std::string& path) {
+  if (path.empty() || path[0] != '/') {
+    return;
+  }
+  const auto odd = std::find_if(path.begin(), path.end(), windowsReadsOtherwise);
+  if (odd != path.end()) {
+    throw ScriptError("its name holds " +
+                      (*odd == '\\' ? std::string("a backslash") : quoted(std::string(1, *odd))) +
+                      ", which Windows reads otherwise than Linux");
+  }
+  std::string opened = linuxPathWineOpens(path);
+  if (opened.size() > 1 && opened.back() == '/') {
+    opened.pop_back();
+  }
+  if (!opened.empty() && opened != lexicallyNormal(path)) {
+    throw ScriptError("Wine would open " + printable(opened) +
+                      " instead (Windows ignores letters' case, and dots and spaces at a name's "
+                      "end)");
+  }
+}
+
+}  // namespace
+
+std::string readPlainFile(const std::string& path, std::size_t most) {
+  refuseDeviceName(path);
+  refuseMisreadName(path);
   const std::wstring name = wideText(windowsPath(path));
   const DWORD attributes = GetFileAttributesW(name.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {

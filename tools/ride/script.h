@@ -48,11 +48,14 @@ struct ScriptError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Reads a whole ride script, `bytes` of the file `fileName`, and checks that
-// every step can be played (no impossible move, no vehicle without a colour,
-// no settings file that is not a plain file, no more than LongestRideMs in
-// all). Throws ScriptError at the first line that cannot.
-std::vector<Step> parseRide(const std::string& fileName, const std::string& bytes);
+// Reads a whole ride script, `bytes` of the file its messages name
+// `fileName`, and checks that every step can be played (no impossible move,
+// no vehicle without a colour, no settings file that is not a plain file, no
+// more than LongestRideMs in all). A settings file's relative path starts
+// from `folder`, which ends in a separator (or is empty: the current folder).
+// Throws ScriptError at the first line that cannot.
+std::vector<Step> parseRide(const std::string& fileName, const std::string& folder,
+                            const std::string& bytes);
 
 // The longest a ride may last, in simulated time: a day. A ride's records
 // grow with what happens in it, not with its length.
@@ -69,6 +72,10 @@ std::string printable(const std::string& text);
 // The last name in `path`, after its last slash or backslash.
 std::string lastName(const std::string& path);
 
+// The folder of `path`, up to its last slash or backslash and with it; empty
+// for a bare name.
+std::string folderOf(const std::string& path);
+
 // Whether the last name in `path` is one Windows keeps for a device (CON,
 // PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, CONIN$, CONOUT$), as Windows
 // reads a name: in any letter case, with any extension, with trailing spaces
@@ -76,7 +83,12 @@ std::string lastName(const std::string& path);
 // whatever the folder: reading AUX waits for ever.
 bool isDeviceName(const std::string& path);
 
+// Throws ScriptError when the last name in `path` is a device name.
+void refuseDeviceName(const std::string& path);
+
 // The bytes of the plain file at `path` (in UTF-8, as Linux or Windows names
 // it), at most `most` of them. Throws ScriptError saying why not: a device
-// name, no such file, a folder, a device or a pipe, or more bytes than `most`.
+// name, a Linux name Wine would read as another (a letter Windows reads
+// otherwise, letters' case, a dot or a space at a name's end), no such file,
+// a folder, a device or a pipe, or more bytes than `most`.
 std::string readPlainFile(const std::string& path, std::size_t most);

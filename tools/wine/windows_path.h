@@ -52,6 +52,24 @@ inline std::string windowsPath(const std::string& path) {
   return out;
 }
 
+// The Linux path Wine opens for the Linux path `path`: `path` itself, or
+// another one where Windows reads the name otherwise (it drops dots and
+// spaces at a name's end, reads a backslash as a separator, and takes a name
+// in other letters' case when none has them in this one). Empty where Wine
+// cannot name it, and on Windows.
+inline std::string linuxPathWineOpens(const std::string& path) {
+  using ToUnix = char*(CDECL*)(const WCHAR*);
+  static const ToUnix toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void (*)()>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  char* unix = toUnix != nullptr ? toUnix(wideText(windowsPath(path)).c_str()) : nullptr;
+  if (unix == nullptr) {
+    return "";
+  }
+  std::string out = unix;
+  HeapFree(GetProcessHeap(), 0, unix);
+  return out;
+}
+
 // A path for the standard library's files: UTF-8 in, the wide name out.
 inline std::filesystem::path fileName(const std::string& utf8) {
   return std::filesystem::path(wideText(utf8));
