@@ -28,8 +28,10 @@ extern "C" {
 QUILLMERE_IMPORT std::uint32_t GetTickCount();
 
 // The integer value of `key` in `[section]` of the INI file `fileName`, or
-// `defaultValue` when the file, the section or the key is missing. A relative
-// `fileName` is resolved against the process's current directory. A value of
+// `defaultValue` when the file, the section or the key is missing. A bare
+// name (no `\` or `/`) is looked up in the Windows folder, not the current
+// one; a relative name with a separator, as the plugin's `.\Quillmere.ini`,
+// is resolved against the process's current directory. A value of
 // decimal digits with an optional leading minus sign reads as that integer
 // held in 32 bits, so "-1" reads as 0xFFFFFFFF.
 QUILLMERE_IMPORT std::uint32_t GetPrivateProfileIntA(const char* section, const char* key,

@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
-# The README shows the default ride: its picture, docs/ride.svg, must be the
-# one the ride draws now, and every line of its trace excerpt must be a line
-# the ride prints now, in the same order. Otherwise the README shows an old
-# behaviour.
-# Usage: check-readme-ride.sh PLAY DEFAULT_RIDE README WORK
+# The README and docs/ride.md show the default ride: its picture,
+# docs/ride.svg, must be the one the ride draws now, and every line of the
+# page's trace excerpt must be a line the ride prints now, in the same order.
+# Otherwise they show an old behaviour.
+# Usage: check-readme-ride.sh PLAY DEFAULT_RIDE PICTURE PAGE WORK
 #   (the environment names the build, as for play.sh)
 set -euo pipefail
 play=$1
 ride=$2
-readme=$3
-work=$4
-shown=$(dirname "$readme")/docs/ride.svg
+shown=$3
+readme=$4
+work=$5
 mkdir -p "$work"
 if ! trace=$(NO_COLOR=1 "$play" --svg "$work/default.svg" "$ride"); then
   echo "FAIL: the default ride did not play"
@@ -18,7 +18,7 @@ if ! trace=$(NO_COLOR=1 "$play" --svg "$work/default.svg" "$ride"); then
 fi
 failed=0
 if ! cmp -s "$work/default.svg" "$shown"; then
-  echo "FAIL: $shown is not what the default ride draws now: make, then copy build/ride/default.svg there"
+  echo "FAIL: $shown, the README's picture, is not what the default ride draws now: make, then copy build/ride/default.svg there"
   failed=1
 fi
 excerpt=$(awk '/An excerpt:/ { found = 1; next }
