@@ -271,6 +271,13 @@ for verb in install uninstall; do
       if [ "$action" = fail ] && { [ "$status" -eq 0 ] || [ "$(grep -c "^$verb: " "$out/err")" -ne 1 ]; }; then
         fail "$verb, failing at step $at: exit $status: $(head -1 "$out/err")"
       fi
+      # A failing install puts back what it replaced, unless all that was
+      # left was clearing away the copies it kept of the old files.
+      if [ "$action" = fail ] && [ "$verb" = install ] && [ "$(snapshot "$game")" != "$before" ] &&
+        ! { cmp -s "$game/Quillmere.asi" "$root/dist/Quillmere.asi" &&
+          cmp -s "$game/Quillmere.txt" "$root/dist/Quillmere.txt"; }; then
+        fail "install, failing at step $at: neither as it was nor installed: $(find "$game" -maxdepth 1 -name 'Quill*' -printf '%f ')"
+      fi
       stop_at "$verb" "$game" 0 none
       leftover=$(find "$game" -maxdepth 1 -name '*quillmere-*' -printf '%f ')
       if [ "$status" -ne 0 ] || [ -n "$leftover" ]; then

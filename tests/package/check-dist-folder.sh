@@ -182,6 +182,27 @@ for action in kill fail; do
   [ "$at" -gt 4 ] || fail "$action: only $at steps were tried"
 done
 
+# Stopped between its two renames, the package folder is away and the
+# earlier package waits beside it: the next build puts it back first, so
+# that a failure of its own then leaves the earlier package in place.
+cases=$((cases + 1))
+rm -rf "$work/stops" && mkdir "$work/stops" && dist=$work/stops/dist && publish 0.9.0
+earlier=$(snapshot "$dist")
+rm -f "$logs/counter".*
+printf 0 >"$logs/counter"
+hook=(-D "QUILLMERE_TEST_HOOK=$step_hook" -D "COUNTER=$logs/counter" -D "STOP_MATCH=^RENAME $dist\$" -D ACTION=kill)
+publish 1.0.0
+if [ -e "$dist" ] || ! whole "$dist.quillmere-old"; then
+  fail "between the renames: the package folder is not away"
+fi
+rm -f "$logs/counter".*
+hook=(-D "QUILLMERE_TEST_HOOK=$step_hook" -D "COUNTER=$logs/counter" -D "STOP_MATCH=^make " -D ACTION=fail)
+publish 1.0.0
+hook=()
+if [ "$status" -eq 0 ] || [ "$(snapshot "$dist")" != "$earlier" ] || [ -e "$dist.quillmere-old" ]; then
+  fail "after a stop between the renames, a failing build: $(snapshot "$work/stops" | head -4 | tr '\n' ' ')"
+fi
+
 if [ "$failures" -ne 0 ]; then
   echo "package folder: $failures check(s) failed in $cases cases"
   exit 1
