@@ -16,7 +16,7 @@ packages=(
   "g++-mingw-w64-x86-64-posix x86_64-w64-mingw32-g++ all"
   "binutils-mingw-w64-x86-64 x86_64-w64-mingw32-windres all"
   "wine64 wine ride check bench"
-  "g++ g++ check bench property" "libgtest-dev - check property fuzz"
+  "g++ g++ check bench property" "libgtest-dev - check bench property fuzz"
   "googletest - check" "libbenchmark-dev - check bench property"
   "python3 python3 check"
   "valgrind valgrind bench"

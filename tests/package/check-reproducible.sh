@@ -21,13 +21,14 @@ tar -C "$source" --exclude=./build --exclude=./dist --exclude=./.git -cf - . | t
 mkdir "$copy/game"
 printf 'the script host\n' >"$copy/game/ScriptHookV.dll"
 
-# What is hidden: every program of Debian's bash, coreutils and zip, and
-# every Python, each covered by a file that cannot be run.
+# What is hidden: every program of bash, coreutils and zip, and every
+# Python, wherever PATH finds one, each covered by a file that cannot be run.
 hidden=$copy/hidden
-{
-  dpkg -L bash coreutils zip | grep -E '/s?bin/[^/]+$'
-  for name in python python3 python3.11; do type -ap "$name" || true; done
-} | while IFS= read -r path; do [ ! -f "$path" ] || realpath "$path"; done | sort -u >"$hidden"
+names=(bash zip python python3 python3.11)
+mapfile -t -O "${#names[@]}" names < <(dpkg -L coreutils | sed -En 's|.*/s?bin/([^/]+)$|\1|p')
+for name in "${names[@]}"; do
+  type -ap "$name" || true
+done | while IFS= read -r path; do realpath "$path"; done | sort -u >"$hidden"
 printf '' >"$copy/nothing"
 chmod 0 "$copy/nothing"
 
