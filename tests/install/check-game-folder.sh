@@ -123,6 +123,21 @@ grep -q "kept $game/quillmere.ini" "$out/out" || fail "uninstall does not say it
 [ "$before" = "$(snapshot "$game")" ] ||
   fail "own settings: the folder is not as it was: $(diff <(echo "$before") <(snapshot "$game"))"
 
+# A player's own settings among names CMake's lists read otherwise (an
+# unmatched '[' before them, a ']' after): install finds and keeps them.
+cases=$((cases + 1))
+game=$work/brackets
+mkdir "$game" && other_mods "$game"
+printf '[keys]\r\nquillmere=76\r\n' >"$game/Quillmere.ini"
+printf 'notes\n' >"$game/Mods [v2 notes.txt"
+printf 'notes\n' >"$game/Readme] (other).txt"
+before=$(snapshot "$game")
+run install "$game"
+[ "$status" -eq 0 ] || fail "install beside unmatched brackets: exit status $status: $(cat "$out/err")"
+run uninstall "$game"
+[ "$before" = "$(snapshot "$game")" ] ||
+  fail "unmatched brackets: the folder is not as it was: $(diff <(echo "$before") <(snapshot "$game"))"
+
 # Uninstall judges the settings by what shipped, not by the package folder's
 # copy: a copy edited by hand, equal to the player's file, leaves it be.
 cases=$((cases + 1))

@@ -116,6 +116,13 @@ ln -s "$work/nowhere" "$work/dangling" && dist=$work/dangling
 expect_refused "a link to nothing" ".*/dangling is a link to nothing"
 printf 'a file\n' >"$work/a-file" && dist=$work/a-file
 expect_refused "a file" ".*/a-file is not a folder"
+# Names CMake's lists read otherwise: after an unmatched '[' every name ran
+# into one, and a name ending in '\' came out of the glob as another name.
+mkdir -p "$work/bracket/dist" && dist=$work/bracket/dist && printf 'a draft\n' >"$dist/0[ draft.txt" &&
+  printf 'my thesis\n' >"$dist/thesis.doc"
+expect_refused "a file after an unmatched '['" ".*/dist holds 0\\[ draft.txt, which is not one"
+mkdir -p "$work/backslash/dist" && dist=$work/backslash/dist && printf 'notes\n' >"$dist/notes\\"
+expect_refused "a name ending in '\\'" ".*/dist holds notes.?, which is not one"
 refused_folder leftover && mkdir "$dist.quillmere-new" && printf 'x\n' >"$dist.quillmere-new/mine.txt"
 expect_refused "its own temporary name, holding a file of another" ".*/dist.quillmere-new holds mine.txt"
 
