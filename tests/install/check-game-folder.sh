@@ -154,6 +154,20 @@ if [ "$status" -ne 0 ] || [ ! -f "$work/edited-game/Quillmere.ini" ]; then
   fail "settings equal to an edited package copy: removed, or exit $status: $(cat "$out/err")"
 fi
 
+# The build's own folders are no game's: uninstall in the package folder
+# would leave it a package the next build refuses, and in the stage, one it
+# never makes again.
+mkdir -p "$work/own-build/package"
+cp -r "$(cat "$root/build/package/package-folder")" "$work/own-package"
+cp -r "$work/own-package" "$work/own-build/package/stage"
+printf '%s' "$work/own-package" >"$work/own-build/package-folder"
+cp "$root/build/package/shipped-settings.sha256" "$work/own-build/"
+export QUILLMERE_BUILD=$work/own-build
+expect_refused "the package folder" ".*/own-package is the folder the build puts the package in" uninstall \
+  "$work/own-package"
+expect_refused "the stage" ".*/stage is in the build's folder" uninstall "$work/own-build/package/stage"
+unset QUILLMERE_BUILD
+
 # Links: a link to a folder is that folder, and a host that is a link to the
 # script host is a host; a file of the plugin's names that is a symbolic link
 # is refused, even when it leads nowhere; one that is a hard link (a mod
