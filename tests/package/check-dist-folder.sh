@@ -49,11 +49,12 @@ whole() {
   [ "$listed" = "$present" ]
 }
 # Publishes STAGE's package into $dist, keeping what the script says (in a
-# subshell of its own, which keeps bash's note of a kill to itself).
+# subshell of its own, which keeps bash's note of a kill to itself); one
+# that hangs is stopped after two minutes.
 publish() {
   status=0
   (
-    cmake "${hook[@]}" -P "$script" -- publish "$work/stage-$1" "$dist" >"$logs/out" 2>"$logs/err"
+    timeout 120 cmake "${hook[@]}" -P "$script" -- publish "$work/stage-$1" "$dist" >"$logs/out" 2>"$logs/err"
     exit $?
   ) 2>/dev/null || status=$?
 }
@@ -123,6 +124,8 @@ mkdir -p "$work/bracket/dist" && dist=$work/bracket/dist && printf 'a draft\n' >
 expect_refused "a file after an unmatched '['" ".*/dist holds 0\\[ draft.txt, which is not one"
 mkdir -p "$work/backslash/dist" && dist=$work/backslash/dist && printf 'notes\n' >"$dist/notes\\"
 expect_refused "a name ending in '\\'" ".*/dist holds notes.?, which is not one"
+refused_folder pipe && rm "$dist/SHA256SUMS" && mkfifo "$dist/SHA256SUMS"
+expect_refused "a pipe for SHA256SUMS, which is never read" ".*/dist has a SHA256SUMS that is not the package's"
 refused_folder leftover && mkdir "$dist.quillmere-new" && printf 'x\n' >"$dist.quillmere-new/mine.txt"
 expect_refused "its own temporary name, holding a file of another" ".*/dist.quillmere-new holds mine.txt"
 
