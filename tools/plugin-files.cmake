@@ -758,6 +758,9 @@ function(uninstall_plugin given)
   # ships, by the checksum the build recorded from the source.
   build_record(shipped shipped-settings.sha256)
   string(STRIP "${shipped}" shipped)
+  if(NOT shipped MATCHES "^[0-9a-f]+$")  # an empty one would match an empty file
+    refuse("${BUILD}/shipped-settings.sha256 holds no checksum: build it again (make, or cmake --build --preset package)")
+  endif()
   remove_written(why ${PLUGIN_FILES})
   if(NOT why STREQUAL "")
     refuse("${why}; ${GAME} is as it was")

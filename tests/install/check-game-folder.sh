@@ -168,6 +168,18 @@ expect_refused "the package folder" ".*/own-package is the folder the build puts
 expect_refused "the stage" ".*/stage is in the build's folder" uninstall "$work/own-build/package/stage"
 unset QUILLMERE_BUILD
 
+# A build whose record of the shipped settings holds no checksum is refused
+# before anything goes: an empty one matched an empty settings file.
+mkdir "$work/blank-build" "$work/blank-game"
+cp "$work/own-build/package-folder" "$work/blank-build/"
+: >"$work/blank-build/shipped-settings.sha256"
+: >"$work/blank-game/Quillmere.ini"
+printf 'an older plugin\n' >"$work/blank-game/Quillmere.asi"
+export QUILLMERE_BUILD=$work/blank-build
+expect_refused "a build with an empty checksum" ".*/shipped-settings.sha256 holds no checksum" uninstall \
+  "$work/blank-game"
+unset QUILLMERE_BUILD
+
 # Links: a link to a folder is that folder, and a host that is a link to the
 # script host is a host; a file of the plugin's names that is a symbolic link
 # is refused, even when it leads nowhere; one that is a hard link (a mod
