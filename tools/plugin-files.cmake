@@ -818,8 +818,10 @@ endfunction()
 function(report_log log)
   set(VERB report)
   file(READ "${log}" text)
-  string(FIND "${text}" "CMake Error at " frame)
-  if(frame GREATER 0)
+  # CMake's note starts a line; ours never hold a line break (see refuse),
+  # whatever a folder's name holds.
+  string(FIND "${text}" "\nCMake Error at " frame)
+  if(frame GREATER_EQUAL 0)
     string(SUBSTRING "${text}" 0 ${frame} text)
   endif()
   string(REGEX REPLACE "\n+$" "" text "${text}")

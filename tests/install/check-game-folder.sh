@@ -241,6 +241,9 @@ expect_refused "a backslash" "the game folder '.*' holds '\\\\'" install "$work\
 expect_refused "a star" "the game folder '.*' holds '\*'" uninstall "$work/pla*"
 expect_refused "a semicolon" "the game folder '.*' holds ';'" install "$work/plain;$work/game"
 
+expect_refused "a name holding CMake's own words" ".*/CMake Error at it does not exist" install \
+  "$work/CMake Error at it"
+
 # Letter case: two names Windows takes for one file are refused, naming both.
 mkdir "$work/two-cases" && other_mods "$work/two-cases"
 printf 'old\n' >"$work/two-cases/QUILLMERE.ASI"
