@@ -34,6 +34,17 @@ for version in 0.9.0 1.0.0; do
     fail "staging $version"
 done
 
+# Staging empties only a stage: a folder holding anything else is refused
+# and left as it was.
+cases=$((cases + 1))
+mkdir "$work/not-a-stage" && printf 'my thesis\n' >"$work/not-a-stage/thesis.doc"
+(cd "$work/not-a-stage" && cmake -P "$source/package/stage.cmake" -- "$work/not-a-stage" 1.0.0 2026-12-08 \
+  "$work/in/Quillmere.asi" "$work/in/Quillmere.ini" "$work/in/Quillmere.txt") >"$logs/err" 2>&1 &&
+  fail "staging in a folder of another's: it staged"
+if [ "$(ls -A "$work/not-a-stage")" != thesis.doc ] || ! grep -q "^package: .* holds thesis.doc" "$logs/err"; then
+  fail "staging in a folder of another's: $(ls -A "$work/not-a-stage"): $(head -1 "$logs/err")"
+fi
+
 # Every entry under a folder with its type and contents.
 snapshot() {
   [ -e "$1" ] || { echo "(none)"; return; }
