@@ -123,6 +123,21 @@ grep -q "kept $game/quillmere.ini" "$out/out" || fail "uninstall does not say it
 [ "$before" = "$(snapshot "$game")" ] ||
   fail "own settings: the folder is not as it was: $(diff <(echo "$before") <(snapshot "$game"))"
 
+# A player's own settings among names CMake's lists read otherwise (an
+# unmatched '[' before them, a ']' after): install finds and keeps them.
+cases=$((cases + 1))
+game=$work/brackets
+mkdir "$game" && other_mods "$game"
+printf '[keys]\r\nquillmere=76\r\n' >"$game/Quillmere.ini"
+printf 'notes\n' >"$game/Mods [v2 notes.txt"
+printf 'notes\n' >"$game/Readme] (other).txt"
+before=$(snapshot "$game")
+run install "$game"
+[ "$status" -eq 0 ] || fail "install beside unmatched brackets: exit status $status: $(cat "$out/err")"
+run uninstall "$game"
+[ "$before" = "$(snapshot "$game")" ] ||
+  fail "unmatched brackets: the folder is not as it was: $(diff <(echo "$before") <(snapshot "$game"))"
+
 # Uninstall judges the settings by what shipped, not by the package folder's
 # copy: a copy edited by hand, equal to the player's file, leaves it be.
 cases=$((cases + 1))
@@ -138,6 +153,32 @@ QUILLMERE_BUILD=$work/edited-build make -s -C "$root" uninstall GAME_DIR="$work/
 if [ "$status" -ne 0 ] || [ ! -f "$work/edited-game/Quillmere.ini" ]; then
   fail "settings equal to an edited package copy: removed, or exit $status: $(cat "$out/err")"
 fi
+
+# The build's own folders are no game's: uninstall in the package folder
+# would leave it a package the next build refuses, and in the stage, one it
+# never makes again.
+mkdir -p "$work/own-build/package"
+cp -r "$(cat "$root/build/package/package-folder")" "$work/own-package"
+cp -r "$work/own-package" "$work/own-build/package/stage"
+printf '%s' "$work/own-package" >"$work/own-build/package-folder"
+cp "$root/build/package/shipped-settings.sha256" "$work/own-build/"
+export QUILLMERE_BUILD=$work/own-build
+expect_refused "the package folder" ".*/own-package is the folder the build puts the package in" uninstall \
+  "$work/own-package"
+expect_refused "the stage" ".*/stage is in the build's folder" uninstall "$work/own-build/package/stage"
+unset QUILLMERE_BUILD
+
+# A build whose record of the shipped settings holds no checksum is refused
+# before anything goes: an empty one matched an empty settings file.
+mkdir "$work/blank-build" "$work/blank-game"
+cp "$work/own-build/package-folder" "$work/blank-build/"
+: >"$work/blank-build/shipped-settings.sha256"
+: >"$work/blank-game/Quillmere.ini"
+printf 'an older plugin\n' >"$work/blank-game/Quillmere.asi"
+export QUILLMERE_BUILD=$work/blank-build
+expect_refused "a build with an empty checksum" ".*/shipped-settings.sha256 holds no checksum" uninstall \
+  "$work/blank-game"
+unset QUILLMERE_BUILD
 
 # Links: a link to a folder is that folder, and a host that is a link to the
 # script host is a host; a file of the plugin's names that is a symbolic link
@@ -199,6 +240,9 @@ expect_refused "a trailing line break" "the game folder '.*/plain\?' holds a lin
 expect_refused "a backslash" "the game folder '.*' holds '\\\\'" install "$work\\plain"
 expect_refused "a star" "the game folder '.*' holds '\*'" uninstall "$work/pla*"
 expect_refused "a semicolon" "the game folder '.*' holds ';'" install "$work/plain;$work/game"
+
+expect_refused "a name holding CMake's own words" ".*/CMake Error at it does not exist" install \
+  "$work/CMake Error at it"
 
 # Letter case: two names Windows takes for one file are refused, naming both.
 mkdir "$work/two-cases" && other_mods "$work/two-cases"

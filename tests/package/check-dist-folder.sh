@@ -34,6 +34,17 @@ for version in 0.9.0 1.0.0; do
     fail "staging $version"
 done
 
+# Staging empties only a stage: a folder holding anything else is refused
+# and left as it was.
+cases=$((cases + 1))
+mkdir "$work/not-a-stage" && printf 'my thesis\n' >"$work/not-a-stage/thesis.doc"
+(cd "$work/not-a-stage" && cmake -P "$source/package/stage.cmake" -- "$work/not-a-stage" 1.0.0 2026-12-08 \
+  "$work/in/Quillmere.asi" "$work/in/Quillmere.ini" "$work/in/Quillmere.txt") >"$logs/err" 2>&1 &&
+  fail "staging in a folder of another's: it staged"
+if [ "$(ls -A "$work/not-a-stage")" != thesis.doc ] || ! grep -q "^package: .* holds thesis.doc" "$logs/err"; then
+  fail "staging in a folder of another's: $(ls -A "$work/not-a-stage"): $(head -1 "$logs/err")"
+fi
+
 # Every entry under a folder with its type and contents.
 snapshot() {
   [ -e "$1" ] || { echo "(none)"; return; }
@@ -49,11 +60,12 @@ whole() {
   [ "$listed" = "$present" ]
 }
 # Publishes STAGE's package into $dist, keeping what the script says (in a
-# subshell of its own, which keeps bash's note of a kill to itself).
+# subshell of its own, which keeps bash's note of a kill to itself); one
+# that hangs is stopped after two minutes.
 publish() {
   status=0
   (
-    cmake "${hook[@]}" -P "$script" -- publish "$work/stage-$1" "$dist" >"$logs/out" 2>"$logs/err"
+    timeout 120 cmake "${hook[@]}" -P "$script" -- publish "$work/stage-$1" "$dist" >"$logs/out" 2>"$logs/err"
     exit $?
   ) 2>/dev/null || status=$?
 }
@@ -116,6 +128,15 @@ ln -s "$work/nowhere" "$work/dangling" && dist=$work/dangling
 expect_refused "a link to nothing" ".*/dangling is a link to nothing"
 printf 'a file\n' >"$work/a-file" && dist=$work/a-file
 expect_refused "a file" ".*/a-file is not a folder"
+# Names CMake's lists read otherwise: after an unmatched '[' every name ran
+# into one, and a name ending in '\' came out of the glob as another name.
+mkdir -p "$work/bracket/dist" && dist=$work/bracket/dist && printf 'a draft\n' >"$dist/0[ draft.txt" &&
+  printf 'my thesis\n' >"$dist/thesis.doc"
+expect_refused "a file after an unmatched '['" ".*/dist holds 0\\[ draft.txt, which is not one"
+mkdir -p "$work/backslash/dist" && dist=$work/backslash/dist && printf 'notes\n' >"$dist/notes\\"
+expect_refused "a name ending in '\\'" ".*/dist holds notes.?, which is not one"
+refused_folder pipe && rm "$dist/SHA256SUMS" && mkfifo "$dist/SHA256SUMS"
+expect_refused "a pipe for SHA256SUMS, which is never read" ".*/dist has a SHA256SUMS that is not the package's"
 refused_folder leftover && mkdir "$dist.quillmere-new" && printf 'x\n' >"$dist.quillmere-new/mine.txt"
 expect_refused "its own temporary name, holding a file of another" ".*/dist.quillmere-new holds mine.txt"
 
