@@ -140,6 +140,10 @@ function(existing_folder out path)
     refuse("${path} is not a folder")
   endif()
   file(REAL_PATH "${path}" real)
+  name_problem(problem "${real}")
+  if(NOT problem STREQUAL "")
+    refuse("${path} leads to '${real}', which ${problem}: choose another")
+  endif()
   set(${out} "${real}" PARENT_SCOPE)
 endfunction()
 
@@ -512,10 +516,16 @@ function(publish_package)
 
   # The new package beside DIST, SUMS last.
   step("make ${new}")
-  if(STEP_FAILS)
-    refuse("cannot make ${new}: the test made it fail; ${dist} is as it was")
+  set(made 1)
+  if(NOT STEP_FAILS)
+    # Not file(MAKE_DIRECTORY), which stops the script with CMake's own
+    # error where it cannot.
+    execute_process(COMMAND "${CMAKE_COMMAND}" -E make_directory "${new}" RESULT_VARIABLE made
+                    OUTPUT_QUIET ERROR_QUIET)
   endif()
-  file(MAKE_DIRECTORY "${new}")
+  if(NOT made EQUAL 0 OR NOT IS_DIRECTORY "${new}")
+    refuse("cannot make ${new} beside the package folder (its folder may be read-only); ${dist} is as it was")
+  endif()
   file(STRINGS "${stage}/${SUMS}" lines)
   set(names "")
   foreach(line IN LISTS lines)

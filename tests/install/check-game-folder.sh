@@ -240,6 +240,9 @@ expect_refused "a trailing line break" "the game folder '.*/plain\?' holds a lin
 expect_refused "a backslash" "the game folder '.*' holds '\\\\'" install "$work\\plain"
 expect_refused "a star" "the game folder '.*' holds '\*'" uninstall "$work/pla*"
 expect_refused "a semicolon" "the game folder '.*' holds ';'" install "$work/plain;$work/game"
+mkdir "$work/semi;colon" && other_mods "$work/semi;colon" && ln -s "$work/semi;colon" "$work/leads-to-semicolon"
+expect_refused "a link to a name with a semicolon" ".*/leads-to-semicolon leads to '.*', which holds ';'" install \
+  "$work/leads-to-semicolon"
 
 expect_refused "a name holding CMake's own words" ".*/CMake Error at it does not exist" install \
   "$work/CMake Error at it"
