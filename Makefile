@@ -35,8 +35,10 @@ bench: export QUICK := $(QUICK)
 
 # Where the windows build puts the player's package, as it says itself.
 PACKAGE = "$$(cat build/windows/package-folder)"
-# The Debian packages a command needs (none where there is no apt-get).
-PACKAGES = if command -v apt-get >/dev/null 2>&1; then tools/install-packages.sh $(1); fi
+# The Debian packages a command needs (none where there is no apt-get, or
+# no bash to run the script that asks it).
+PACKAGES = if command -v apt-get >/dev/null 2>&1 && command -v bash >/dev/null 2>&1; then \
+	  bash tools/install-packages.sh $(1); fi
 
 .PHONY: all dist ride check test lint bench fuzz property install uninstall package clean \
 	fuzz-seconds property-seeds quick

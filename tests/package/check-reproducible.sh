@@ -4,7 +4,7 @@
 # same cache settings as the build it checks, in a mount namespace where
 # bash, coreutils, zip and Python cannot be run: what a modder on Windows or
 # macOS has not got. There it also installs the package into a game folder
-# and uninstalls it, by `cmake -P` alone. Every file of the second package
+# with make install, and uninstalls it by `cmake -P` alone. Every file of the second package
 # must be byte for byte the one in DIST: equal sources give an equal
 # package, wherever, whenever and by whichever preset built.
 # Usage: check-reproducible.sh SOURCE DIST [-DNAME=VALUE...]
@@ -43,7 +43,7 @@ fi
 cd "$copy" || exit 1
 cmake --preset package --log-level=WARNING $* -DQUILLMERE_DIST_DIR="$copy/shared" >/dev/null || exit 1
 cmake --build --preset package >/dev/null || exit 1
-cmake -P tools/plugin-files.cmake -- install "$copy/game" >/dev/null || exit 1
+QUILLMERE_BUILD= make -s install GAME_DIR="$copy/game" >/dev/null || exit 1
 cmake -E copy "$copy/game/Quillmere.asi" "$copy/installed.asi" || exit 1
 cmake -P tools/plugin-files.cmake -- uninstall "$copy/game" >/dev/null || exit 1
 EOF
