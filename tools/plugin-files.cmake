@@ -147,6 +147,13 @@ function(existing_folder out path)
   set(${out} "${real}" PARENT_SCOPE)
 endfunction()
 
+# Sets OUT to TEXT as a glob pattern that matches it and nothing else: glob's
+# own characters in it stand for themselves.
+function(glob_literal out text)
+  string(REGEX REPLACE "([][*?])" "[\\1]" text "${text}")
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
 # Sets OUT to the names in FOLDER (hidden ones too), every one it holds,
 # whether this user may read it or not. Glob's own characters in the
 # folder's name are matched as themselves. A CMake list cannot carry every
@@ -157,7 +164,7 @@ endfunction()
 # dropped and one entry, "(a name holding ';')", stands for them, so that
 # no folder ever looks emptier than it is.
 function(entries out folder)
-  string(REGEX REPLACE "([][*?])" "[\\1]" pattern "${folder}")
+  glob_literal(pattern "${folder}")
   file(GLOB found LIST_DIRECTORIES true RELATIVE "${folder}" "${pattern}/*")
   string(REPLACE "\\" "\\b" found "${found}")
   string(REPLACE "[" "\\o" found "${found}")
@@ -169,7 +176,7 @@ function(entries out folder)
     set(names "")
     foreach(name IN LISTS found)
       shown_name(whole "${name}")
-      string(REGEX REPLACE "([][*?])" "[\\1]" whole "${whole}")
+      glob_literal(whole "${whole}")
       set(one "")
       if(NOT whole STREQUAL "")
         file(GLOB one LIST_DIRECTORIES true "${pattern}/${whole}")
@@ -193,7 +200,7 @@ endfunction()
 
 # Sets OUT to whether FOLDER holds nothing at all, by the glob's own answer.
 function(nothing_in out folder)
-  string(REGEX REPLACE "([][*?])" "[\\1]" pattern "${folder}")
+  glob_literal(pattern "${folder}")
   file(GLOB found LIST_DIRECTORIES true "${pattern}/*")
   if(found STREQUAL "")
     set(${out} TRUE PARENT_SCOPE)
@@ -328,7 +335,7 @@ endfunction()
 # package of none.
 function(package_problem out folder)
   set(problem "")
-  string(REGEX REPLACE "([][*?])" "[\\1]" pattern "${folder}")
+  glob_literal(pattern "${folder}")
   file(GLOB split LIST_DIRECTORIES true "${pattern}/*;*")
   entries(names "${folder}")
   if(NOT split STREQUAL "")
