@@ -112,10 +112,11 @@ struct Situation {
   void (*floor)();
 };
 
-// The player in BenchCarA, the hotkey N alone and not held.
+// The player in BenchCarA, the hotkey the default one (the lean host has no
+// settings file) and not held.
 void inCarA(bool lit) {
   resetPluginState();
-  hotkeySettings = {KeyN, Minus1, true};
+  loadHotkeySettings();
   leanHostSetWorld(BenchCarA, Lime, Amber, Now);
   neonState = {BenchCarA, BenchCarA, Lime, lit};
 }
@@ -152,8 +153,7 @@ const Situation situations[] = {
     {"switch (lit to dark)",
      [] {
        inCarA(true);
-       keyStateTable[KeyN].tick.store(Now, std::memory_order_relaxed);
-       keyStateTable[KeyN].released.store(0, std::memory_order_relaxed);
+       handleKeyEvent(DefaultKey, 1, 0, 0, 0, 0, 0);  // held from Now on
      },
      [] {
        neonState.lightsOn = true;
