@@ -3,6 +3,7 @@
 #                      tests, the shipped DLL under Wine, the default ride
 # make test            every suite, and every command below in a short form (CI runs this)
 # make ride RIDE=path  plays a ride script of your own (see tools/ride/default.ride)
+# make docs            remakes the default ride's picture and trace excerpt in docs/
 # make bench           cost per frame against the floor: Linux build, then the shipped DLL
 #                      (QUICK=1: a short run that checks it works; times are not judged)
 # make fuzz            a long fuzzing run (FUZZ_SECONDS per target, default 300)
@@ -40,7 +41,7 @@ PACKAGE = "$$(cat build/windows/package-folder)"
 PACKAGES = if command -v apt-get >/dev/null 2>&1 && command -v bash >/dev/null 2>&1; then \
 	  bash tools/install-packages.sh $(1); fi
 
-.PHONY: all dist ride check test lint bench fuzz property install uninstall package clean \
+.PHONY: all dist ride docs check test lint bench fuzz property install uninstall package clean \
 	fuzz-seconds property-seeds quick
 
 all: ride
@@ -52,6 +53,9 @@ dist:
 
 ride: dist
 	@tools/ride/play.sh "$$RIDE"
+
+docs: dist
+	@tools/ride/docs.sh
 
 # The package alone, as a modder builds it: CMake, Ninja and MinGW-w64.
 package:
