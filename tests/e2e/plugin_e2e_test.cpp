@@ -295,8 +295,12 @@ TEST_F(EndToEnd, TheShippedSettingsFileWithOnlyItsTwoNumbersChanged) {
   const auto number = [](std::uint32_t value) {
     return std::to_string(static_cast<std::int32_t>(value));
   };
-  ASSERT_TRUE(editSetting(text, IniModifierKey, number(Minus1), number(KeyCtrl))) << text;
-  ASSERT_TRUE(editSetting(text, IniMainKey, number(DefaultKey), number(KeyL))) << text;
+  ASSERT_TRUE(editSetting(text, IniModifierKey, number(Minus1), number(KeyCtrl)))
+      << "no one line " << IniModifierKey << "=" << number(Minus1)
+      << " (IniModifierKey and Minus1 of tests/common/player_facts.h) in " << text;
+  ASSERT_TRUE(editSetting(text, IniMainKey, number(DefaultKey), number(KeyL)))
+      << "no one line " << IniMainKey << "=" << number(DefaultKey)
+      << " (IniMainKey and DefaultKey of tests/common/player_facts.h) in " << text;
   seated(text.c_str());
   press(DefaultKey);
   EXPECT_FALSE(frameSwitchesAt(Apart)) << "N";
