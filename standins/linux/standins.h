@@ -37,10 +37,10 @@ inline constexpr int StandinMaxSettings = 8;
 // anything else (a bare name, another file, a missing key) gets its default.
 // Invariant: rows[0..count) are the file's keys.
 struct StandinSettingsFile {
-  const char* name;                          // the file's name; null: no file there
-  StandinSetting rows[StandinMaxSettings];   // its keys
-  int count;                                 // how many of rows[] it holds
-  std::uint32_t calls;                       // GetPrivateProfileIntA calls since the last reset
+  const char* name;                         // the file's name; null: no file there
+  StandinSetting rows[StandinMaxSettings];  // its keys
+  int count;                                // how many of rows[] it holds
+  std::uint32_t calls;                      // GetPrivateProfileIntA calls since the last reset
 };
 extern StandinSettingsFile standinSettings;
 

@@ -37,7 +37,8 @@ constexpr std::uint32_t Apart = SwitchSpacingMs + 1;
 constexpr std::uint32_t FrameMs = 16;  // about 60 frames a second
 // On frames FrameMs apart, a held hotkey switches this often.
 constexpr std::uint32_t BlinkMs = (SwitchSpacingMs / FrameMs + 1) * FrameMs;
-static_assert(HoldWindowMs > 2 * Apart + 4 * BlinkMs, "the tests hold a key across several switches");
+static_assert(HoldWindowMs > 2 * Apart + 4 * BlinkMs,
+              "the tests hold a key across several switches");
 
 // A settings file's text as a player writes it in Notepad: `section`, then
 // each key with its value.
@@ -234,10 +235,10 @@ TEST_F(EndToEnd, AModifierHotkeyNeedsBothKeys) {
 }
 
 struct SettingsCase {
-  const char* name;
+  const char* name = nullptr;
   std::optional<std::string> ini;  // none: no file
-  std::uint32_t held;              // the key held
-  bool fires;
+  std::uint32_t held = 0;          // the key held
+  bool fires = false;
 };
 
 TEST_F(EndToEnd, SettingsVariants) {

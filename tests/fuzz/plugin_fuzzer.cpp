@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   while (input.remaining_bytes() > 0) {
     switch (input.ConsumeIntegralInRange(0, 3)) {
       case 0: {
-        const std::uint32_t key = input.ConsumeBool() ? mainKey
+        const std::uint32_t key = input.ConsumeBool()   ? mainKey
                                   : input.ConsumeBool() ? modifierKey
                                                         : input.ConsumeIntegral<std::uint32_t>();
         handleKeyEvent(key, input.ConsumeIntegral<std::uint16_t>(),

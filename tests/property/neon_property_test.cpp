@@ -101,8 +101,8 @@ void startRide(Ride& ride) {
   ride.now = ride.random() % 3 == 0 ? 0u - (ride.random() % 20'000) : ride.random();
   resetStandins(ride.now);
   resetPluginState();
-  writeSettingsFile({{IniModifierKey, model.withModifier ? ModifierKey : Minus1},
-                     {IniMainKey, MainKey}});
+  writeSettingsFile(
+      {{IniModifierKey, model.withModifier ? ModifierKey : Minus1}, {IniMainKey, MainKey}});
   recordingHost.world.player = Player;
   for (int v = 0; v < Vehicles; ++v) {
     model.neon[v] = randomColour(ride.random);
@@ -221,9 +221,9 @@ void checkFrame(const Ride& ride, GameHandle previous, GameHandle current, const
                             std::to_string(step) + ", tick " + std::to_string(ride.now) +
                             "; the latest steps: " + ride.history.str();
   const int calls = recordingHost.natives.count;
-  const bool switched = calls > 0 &&
-                        recordingHost.natives.log[calls - 1].hash == GameNatives::NeonColourSetter &&
-                        previous == current && current != 0;
+  const bool switched =
+      calls > 0 && recordingHost.natives.log[calls - 1].hash == GameNatives::NeonColourSetter &&
+      previous == current && current != 0;
   ASSERT_EQ(switched, expected.switches)
       << "a switch comes exactly when the hotkey is held, the player stays in the same vehicle "
          "and more than SwitchSpacingMs ("

@@ -10,11 +10,11 @@ constexpr NeonColour Red = {255, 0, 0};
 // What the plugin makes of the values the settings file reads as (how its
 // text reads is KERNEL32's own rule, tested under Wine in tests/ini_reader).
 struct SettingsCase {
-  const char* name;
-  const char* file;                 // the file's name in the game's folder; null: none
+  const char* name = nullptr;
+  const char* file = nullptr;       // the file's name in the game's folder; null: none
   std::vector<SettingsLine> lines;  // what it holds under [keys]
   std::vector<std::uint32_t> held;  // the keys held down
-  bool fires;                       // whether the lights switch
+  bool fires = false;               // whether the lights switch
 };
 
 const SettingsCase settingsCases[] = {
@@ -23,13 +23,23 @@ const SettingsCase settingsCases[] = {
     {"another file's keys count for nothing", "Other.ini", {{IniMainKey, KeyL}}, {KeyL}, false},
     {"a main key alone", IniFileName, {{IniMainKey, KeyL}}, {KeyL}, true},
     {"a main key: N no longer", IniFileName, {{IniMainKey, KeyL}}, {DefaultKey}, false},
-    {"modifier and main key", IniFileName, {{IniModifierKey, KeyCtrl}, {IniMainKey, KeyL}},
-     {KeyCtrl, KeyL}, true},
-    {"modifier -1 is none", IniFileName, {{IniModifierKey, Minus1}, {IniMainKey, KeyL}}, {KeyL}, true},
+    {"modifier and main key",
+     IniFileName,
+     {{IniModifierKey, KeyCtrl}, {IniMainKey, KeyL}},
+     {KeyCtrl, KeyL},
+     true},
+    {"modifier -1 is none",
+     IniFileName,
+     {{IniModifierKey, Minus1}, {IniMainKey, KeyL}},
+     {KeyL},
+     true},
     {"modifier 0 is a key", IniFileName, {{IniModifierKey, 0}}, {DefaultKey}, false},
     {"modifier 0 is a key, held", IniFileName, {{IniModifierKey, 0}}, {0, DefaultKey}, true},
-    {"modifier outside the table", IniFileName, {{IniModifierKey, HighestKeyCode + 1}},
-     {HighestKeyCode + 1, DefaultKey}, false},
+    {"modifier outside the table",
+     IniFileName,
+     {{IniModifierKey, HighestKeyCode + 1}},
+     {HighestKeyCode + 1, DefaultKey},
+     false},
     {"modifier -2", IniFileName, {{IniModifierKey, Minus1 - 1}}, {DefaultKey}, false},
     {"main key outside the table", IniFileName, {{IniMainKey, 4096}}, {4096}, false},
 };

@@ -10,7 +10,8 @@ TEST_P(KeyStateTest, PressCountsAsHeldForLessThanTheWindow) {
     EXPECT_TRUE(isKeyHeld(KeyN)) << ms << " ms after the press; HoldWindowMs " << HoldWindowMs;
   }
   // Nor again once the count comes round: 0u - 256 is almost a full cycle on.
-  for (std::uint32_t ms : {HoldWindowMs, HoldWindowMs + 1, 12 * HoldWindowMs, 0x80000000u, 0u - 256}) {
+  for (std::uint32_t ms :
+       {HoldWindowMs, HoldWindowMs + 1, 12 * HoldWindowMs, 0x80000000u, 0u - 256}) {
     setClock(ms);
     EXPECT_FALSE(isKeyHeld(KeyN)) << ms << " ms after the press; HoldWindowMs " << HoldWindowMs;
   }

@@ -77,8 +77,7 @@ TEST_P(NeonSwitchTest, AHeldHotkeyWithoutAReleaseStopsAfterTheHoldWindow) {
   }
   EXPECT_LT(lastSwitchMs, HoldWindowMs) << "HoldWindowMs (" << HoldWindowMs << " ms)";
   EXPECT_GE(lastSwitchMs, HoldWindowMs - (SwitchSpacingMs + StepMs))
-      << "HoldWindowMs (" << HoldWindowMs << " ms), SwitchSpacingMs (" << SwitchSpacingMs
-      << " ms)";
+      << "HoldWindowMs (" << HoldWindowMs << " ms), SwitchSpacingMs (" << SwitchSpacingMs << " ms)";
 }
 
 TEST_P(NeonSwitchTest, WithAModifierBothKeysMustBeHeldInEitherOrder) {
