@@ -1,6 +1,6 @@
 # make                 builds the player's package and plays the default ride
 # make check           the quick loop after a change to the plugin: unit and property
-#                      tests, the shipped DLL under Wine, the default ride
+#                      tests, the frame's cost, the shipped DLL under Wine, the default ride
 # make test            every suite, and every command below in a short form (CI runs this)
 # make ride RIDE=path  plays a ride script of your own (see tools/ride/default.ride)
 # make docs            remakes the default ride's picture and trace excerpt in docs/

@@ -156,7 +156,7 @@ const Situation situations[] = {
      },
      [] {
        neonState.lightsOn = true;
-       lastSwitchTick = Now - 1000;
+       lastSwitchTick = Now - (SwitchSpacingMs + 1);
      },
      [] {
        playerCharacter();

@@ -139,12 +139,12 @@ bool takeStep(Ride& ride) {
     ride.model.eventTick[key] = ride.now;
     ride.history << (up ? "up" : "down") << key << ' ';
   } else if (roll < 80) {
-    ride.now += random() % 400;
+    ride.now += random() % (SwitchSpacingMs * 4 / 3);  // often across the spacing's edge
     ride.history << "t+ ";
   } else if (roll < 83) {
     // A jump: far on, or to just below the wrap.
-    ride.now =
-        random() % 2 == 0 ? ride.now + 5'000 + random() % 0x7FFFFFFFu : 0u - (random() % 3'000);
+    ride.now = random() % 2 == 0 ? ride.now + HoldWindowMs + random() % 0x7FFFFFFFu
+                                 : 0u - (random() % 3'000);
     ride.history << "jump ";
   } else if (roll < 85) {
     ride.history << "restart ";
