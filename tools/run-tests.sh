@@ -34,12 +34,13 @@ commands=(
   "make|0|The ride took [0-9.]+ s\. The ride as a picture: build/ride/default\.svg|make -s"
   "make ride RIDE=...|0|player +gets out .*The ride as a picture: build/ride/own\.svg|make -s ride RIDE=$logs/own.ride"
   "make docs|0|docs/ride\.svg and docs/ride\.md's trace excerpt are what the default ride gives now|make -s docs"
-  "make bench QUICK=1|0|own instructions per frame: .*shipped DLL frame/floor ratio|make -s bench QUICK=1"
+  "make bench QUICK=1|0|own instructions per frame: .*shipped DLL frame/floor ratio.*install into a game folder: |make -s bench QUICK=1"
   "make fuzz FUZZ_SECONDS=1|0|100% tests passed, 0 tests failed out of $fuzzers|make -s fuzz FUZZ_SECONDS=1"
   "make fuzz FUZZ_SECONDS=0|2|FUZZ_SECONDS must be a whole number from 1 to 86400, not '0'|make -s fuzz FUZZ_SECONDS=0"
   "make property PROPERTY_SEEDS=3|0|\[  PASSED  \] 1 test|make -s property PROPERTY_SEEDS=3"
   "make property PROPERTY_SEEDS=1e3|2|PROPERTY_SEEDS must be a whole number from 1 to 1000000, not '1e3'|make -s property PROPERTY_SEEDS=1e3"
-  "make install, make uninstall|0|game folders: all [0-9]+ cases as expected|tests/install/check-game-folder.sh"
+  "make install, make uninstall|0|game folders \(linux CMake\): all [0-9]+ cases as expected|tests/install/check-game-folder.sh"
+  "cmake -P tools/plugin-files.cmake, Windows CMake|0|game folders \(windows CMake\): all [0-9]+ cases as expected|tests/install/check-game-folder.sh windows"
 )
 
 passed=0

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Builds the player's package again, from a copy of the sources in another
-# folder, later, with the package preset (the build a modder makes) and the
-# same cache settings as the build it checks, in a mount namespace where
-# bash, coreutils, zip and Python cannot be run: what a modder on Windows or
-# macOS has not got. There it also installs the package into a game folder
-# with make install, and uninstalls it by `cmake -P` alone. Every file of the second package
-# must be byte for byte the one in DIST: equal sources give an equal
-# package, wherever, whenever and by whichever preset built.
+# folder, later, in another time zone and with another umask, with the
+# package preset (the build a modder makes) and the same cache settings as
+# the build it checks, in a mount namespace where bash, coreutils, zip and
+# Python cannot be run: what a modder on Windows or macOS has not got. There
+# it also installs the package into a game folder with make install, and
+# uninstalls it by `cmake -P` alone. The same builder with the same CMake and
+# MinGW-w64 on the same system gets every file of DIST byte for byte; the
+# namespace's builder is root, so for another one that is the player's files
+# (the zip stores the builder's user and group in each entry).
 # Usage: check-reproducible.sh SOURCE DIST [-DNAME=VALUE...]
 set -euo pipefail
 source=$1
@@ -41,9 +43,11 @@ if bash -c true 2>/dev/null || cp --version >/dev/null 2>&1 || zip -v >/dev/null
   exit 1
 fi
 cd "$copy" || exit 1
-cmake --preset package --log-level=WARNING $* -DQUILLMERE_DIST_DIR="$copy/shared" >/dev/null || exit 1
+umask 077
+export TZ=Pacific/Kiritimati
+cmake --preset package --log-level=WARNING $* >/dev/null || exit 1
 cmake --build --preset package >/dev/null || exit 1
-QUILLMERE_BUILD= make -s install GAME_DIR="$copy/game" >/dev/null || exit 1
+make -s install GAME_DIR="$copy/game" >/dev/null || exit 1
 cmake -E copy "$copy/game/Quillmere.asi" "$copy/installed.asi" || exit 1
 cmake -P tools/plugin-files.cmake -- uninstall "$copy/game" >/dev/null || exit 1
 EOF
@@ -58,9 +62,12 @@ fi
 # The package's files: those its SHA256SUMS lists, and that list itself.
 mapfile -t names < <(sed -E 's/^[0-9a-f]{64} [ *]//' "$dist/SHA256SUMS")
 names+=(SHA256SUMS)
+if [ "$(id -u):$(id -g)" != 0:0 ]; then
+  names=(Quillmere.asi Quillmere.ini Quillmere.txt)
+fi
 for name in "${names[@]}"; do
-  cmp "$dist/$name" "$copy/shared/$name" >&2 ||
+  cmp "$dist/$name" "$copy/dist/$name" >&2 ||
     { echo "FAIL: a second build in another folder gives a different $name" >&2; exit 1; }
 done
-echo "without bash, coreutils, zip and Python, a second build in another folder gives the same" \
+echo "without bash, coreutils, zip and Python, a second build elsewhere, later gives the same" \
   "${#names[@]} files, and cmake -P installs and uninstalls them"

@@ -71,8 +71,8 @@ wine_reads_as_linux() { # PATH WHAT
 
 if [ -n "${QUILLMERE_DIST:-}" ]; then
   dist=$QUILLMERE_DIST
-elif [ -f "$build/package-folder" ]; then
-  { dist=$(<"$build/package-folder"); } 2>/dev/null || fail "cannot read $(shown "$build")/package-folder"
+elif [ -d "$build/dist" ]; then
+  dist=$build/dist
 else
   fail "$(shown "$build") holds no package; run make first"
 fi
