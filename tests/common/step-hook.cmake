@@ -7,8 +7,8 @@
 # fail or hold: that step kills the script from inside (SIGKILL, as a kill or
 # a closed terminal ends it; nothing of it runs after), fails as a full disk
 # or a locked file makes it fail, or holds: it writes the step's name into
-# COUNTER.held and reads COUNTER.go, both pipes the test made, so the test
-# knows when it is there and says when it goes on. COUNTER ends holding the
+# COUNTER.held and reads a line from COUNTER.go, both pipes the test made,
+# so the test knows when it is there and says when it goes on. COUNTER ends holding the
 # number of steps reached, and COUNTER.steps their names, a line each.
 file(READ "${COUNTER}" count)
 math(EXPR count "${count} + 1")
@@ -29,5 +29,7 @@ elseif(stop AND ACTION STREQUAL "fail")
   set(STEP_FAILS TRUE)
 elseif(stop AND ACTION STREQUAL "hold")
   file(WRITE "${COUNTER}.held" "${STEP}\n")
-  file(READ "${COUNTER}.go" ignored)
+  # sh reads the pipe to the line's end; CMake's own reading seeks, fails
+  # on a pipe, and lets go at once.
+  execute_process(COMMAND sh -c "read -r line <\"$1\"" sh "${COUNTER}.go")
 endif()

@@ -204,7 +204,7 @@ if [ "$flavour" = windows ]; then
   let_go() { exec 4>&- && wait && rm "$out/holder-in" "$out/holder-out"; }
   game=$work/running
   mkdir "$game" && other_mods "$game" && run install "$game"
-  denied="cannot (replace|remove) .*Quillmere.(asi|txt): .* \(if the game is running, quit it first; a folder under Program Files needs this run as administrator\)"
+  denied="cannot (replace|remove) .*Quillmere.(asi|txt): [^?]+ \(if the game is running, quit it first; a folder under Program Files needs this run as administrator\)"
   holding load "$game/Quillmere.asi"
   expect_refused "install while the game runs" "$denied; .* is as it was" install "$game"
   expect_refused "uninstall while the game runs" "$denied" uninstall "$game"
@@ -232,6 +232,20 @@ if [ "$flavour" = windows ]; then
   grep -qF "installed Z:$work/The Gäme – ñ/Quillmere.asi" "$out/out" ||
     fail "a name beyond ASCII: exit $status: $(cat "$out/out" "$out/err")"
   locale=()
+
+  # The package made by Windows CMake: SHA256SUMS with LF line ends, and
+  # checksums that hold.
+  cases=$((cases + 1))
+  mkdir "$work/stage"
+  status=0
+  (cd "$work/stage" && "$root/tools/wine/run.sh" "$root/build/windows" "$wine_cmake" \
+    -P "$(windows_path "$root/package/stage.cmake")" -- stage "$(windows_path "$work/stage")" Quillmere-0.zip \
+    "$(windows_path "$package/Quillmere.asi")" "$(windows_path "$package/Quillmere.ini")" \
+    "$(windows_path "$package/Quillmere.txt")") >"$out/out" 2>&1 || status=$?
+  if [ "$status" -ne 0 ] || grep -q $'\r' "$work/stage/SHA256SUMS" ||
+    ! (cd "$work/stage" && sha256sum --check --status SHA256SUMS); then
+    fail "the package made by Windows CMake: exit $status: $(cat "$out/out" "$work/stage/SHA256SUMS")"
+  fi
 
   # Configuring without MinGW-w64: CMake's frame, then what to install, and
   # nothing of a missing build tool or compiler, which are not the cause.
