@@ -55,7 +55,11 @@ for row in "${commands[@]}"; do
     echo "$name: passed"
     passed=$((passed + 1))
   else
-    echo "$name: FAILED (exit status $status, not $expected; see $log)"
+    if [ "$status" -eq "$expected" ]; then
+      echo "$name: FAILED (not the output expected; see $log)"
+    else
+      echo "$name: FAILED (exit status $status, not $expected; see $log)"
+    fi
     tail -40 "$log"
     failed=$((failed + 1))
   fi
