@@ -1,8 +1,9 @@
 # make                 builds the player's package and plays the default ride
 # make check           the quick loop after a change to the plugin: unit and property
-#                      tests, the shipped DLL under Wine, the default ride
+#                      tests, the frame's cost, the shipped DLL under Wine, the default ride
 # make test            every suite, and every command below in a short form (CI runs this)
 # make ride RIDE=path  plays a ride script of your own (see tools/ride/default.ride)
+# make docs            remakes the default ride's picture and trace excerpt in docs/
 # make bench           cost per frame against the floor: Linux build, then the shipped DLL;
 #                      then install's cost in a game folder's size
 #                      (QUICK=1: a short run that checks it works; times are not judged)
@@ -39,7 +40,7 @@ bench: export QUICK := $(QUICK)
 PACKAGES = if command -v apt-get >/dev/null 2>&1 && command -v bash >/dev/null 2>&1; then \
 	  bash tools/install-packages.sh $(1); fi
 
-.PHONY: all dist ride check test lint bench fuzz property install uninstall package clean \
+.PHONY: all dist ride docs check test lint bench fuzz property install uninstall package clean \
 	fuzz-seconds property-seeds quick
 
 all: ride
@@ -51,6 +52,9 @@ dist:
 
 ride: dist
 	@tools/ride/play.sh "$$RIDE"
+
+docs: dist
+	@tools/ride/docs.sh
 
 # The package alone, as a modder builds it: CMake, Ninja and MinGW-w64.
 package:

@@ -20,7 +20,7 @@ packages=(
   "g++ g++ check bench property" "libgtest-dev - check bench property fuzz"
   "googletest - check" "libbenchmark-dev - check bench property"
   "python3 python3 check"
-  "valgrind valgrind bench"
+  "valgrind valgrind check bench"
   "clang clang++ fuzz" "llvm llvm-nm fuzz" "libclang-rt-14-dev - fuzz"
   "pkgconf pkg-config" "zip zip" "unzip unzip" "python3-pefile -" "python3-pil -" "chromium chromium"
   "clang-format clang-format" "clang-tidy clang-tidy" "shellcheck shellcheck" "locales -"

@@ -35,6 +35,39 @@ build_preset() { # PRESET [TARGET...]
   fi
 }
 
+# The failing tests of a CTest log, each with its first assertion, and no
+# passing test: GoogleTest's first failure, or else a script's first FAIL
+# lines, or else its last lines.
+print_failures() { # LOG
+  awk '
+    function flush(  i) {
+      if (name == "") return
+      print "FAILED " name " (" how ")"
+      if (first != "") printf "%s", first
+      else if (fails != "") printf "%s", fails
+      else for (i = (count > 10 ? count - 10 : 0); i < count; i++) print last[i % 10]
+      name = ""
+    }
+    /^ *[0-9]+\/[0-9]+ Test +#[0-9]+: / {
+      flush()
+      if (match($0, /\*\*\*[^ ]+/)) {
+        name = $4; how = substr($0, RSTART + 3, RLENGTH - 3)
+        first = ""; fails = ""; count = 0; inside = 0; failing = 0
+      }
+      next
+    }
+    /^ +Start +[0-9]+: |^[0-9]+% tests passed/ { flush(); next }
+    name != "" {
+      if (inside && (/^\[  FAILED  \]/ || /: Failure$/)) inside = 0
+      if (first == "" && /: Failure$/) inside = 1
+      if (inside) first = first $0 "\n"
+      if (/FAIL/ && !/^\[  FAILED  \]/ && failing++ < 5) fails = fails $0 "\n"
+      last[count++ % 10] = $0
+    }
+    END { flush() }
+  ' "$1"
+}
+
 # Runs PRESET's tests (those CTEST_ARGUMENTS choose), prints a line, and adds
 # them to passed and failed; the log is build/PRESET/ctest.log.
 run_ctest() { # PRESET [CTEST_ARGUMENTS...]
@@ -54,7 +87,8 @@ run_ctest() { # PRESET [CTEST_ARGUMENTS...]
   bad=$(sed -E 's/.*, ([0-9]+) tests? failed.*/\1/' <<<"$summary")
   echo "$preset: $((total - bad)) passed, $bad failed"
   if [ "$bad" -ne 0 ]; then
-    cat "$log"
+    print_failures "$log"
+    echo "(all of their output: $log)"
   fi
   passed=$((passed + total - bad))
   failed=$((failed + bad))

@@ -8,7 +8,7 @@ void resetStandins(std::uint32_t now) {
   std::memset(static_cast<void*>(&recordingHost), 0, sizeof recordingHost);
   standinClock.now.store(now, std::memory_order_relaxed);
   standinClock.calls.store(0, std::memory_order_relaxed);
-  standinProfile.calls.store(0, std::memory_order_relaxed);
+  standinSettings = {};
 }
 
 static void record(const RegistrationRecord& entry) {

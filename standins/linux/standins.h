@@ -2,7 +2,8 @@
 //
 // The plugin's sources call GetTickCount, GetPrivateProfileIntA and the host's
 // functions; on Linux these files supply them, and tests steer them through
-// the records below: a clock that only moves when a test sets it, a host that
+// the records below, as lwIP's test port sets sys_now: a clock that only
+// moves when a test sets it, a settings file the test fills in, a host that
 // records every call, and the tiny game world of standins/world. Single
 // threaded, except GetTickCount, which the keyboard handler may call from
 // another thread (the clock is atomic for that).
@@ -20,11 +21,28 @@ struct StandinClock {
 };
 extern StandinClock standinClock;
 
-// The settings reader: GetPrivateProfileIntA counts its calls.
-struct StandinProfile {
-  std::atomic<std::uint32_t> calls;  // GetPrivateProfileIntA calls since the last reset
+// One key of the settings file, with the integer its value reads as.
+struct StandinSetting {
+  const char* section;  // the section it stands in
+  const char* key;      // its name
+  std::uint32_t value;  // what GetPrivateProfileIntA reads its value as: -1 is 0xFFFFFFFF
 };
-extern StandinProfile standinProfile;
+
+inline constexpr int StandinMaxSettings = 8;
+
+// The settings file in the current folder, as rows rather than text: how a
+// file's text reads is KERNEL32's own rule, tested where it runs, under Wine.
+// GetPrivateProfileIntA answers a name ".\NAME" or "./NAME" from these rows,
+// names matched in any ASCII letter case, the first matching row counting;
+// anything else (a bare name, another file, a missing key) gets its default.
+// Invariant: rows[0..count) are the file's keys.
+struct StandinSettingsFile {
+  const char* name;                         // the file's name; null: no file there
+  StandinSetting rows[StandinMaxSettings];  // its keys
+  int count;                                // how many of rows[] it holds
+  std::uint32_t calls;                      // GetPrivateProfileIntA calls since the last reset
+};
+extern StandinSettingsFile standinSettings;
 
 // The host's side: the world, and what the plugin asked of the host.
 struct RecordingHost {
@@ -42,6 +60,6 @@ extern RecordingHost recordingHost;
 // Thrown by scriptWait at its limit, to end a never-returning script function.
 struct StandinScriptStopped {};
 
-// Clears the host's records, the world and the call counts, and sets the
-// clock to `now`.
+// Clears the host's records, the world, the settings file (none) and the call
+// counts, and sets the clock to `now`.
 void resetStandins(std::uint32_t now);

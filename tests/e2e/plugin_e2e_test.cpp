@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <optional>
 #include <string>
@@ -29,6 +30,26 @@ constexpr std::uint8_t ScanCode = 0x31;
 
 constexpr std::uint32_t OrdinaryStart = 1'000'000;
 constexpr std::uint32_t BeforeWrapStart = 0xFFFFFFFFu - 2000;
+
+// Far enough apart for a second switch; a key pressed once stays held over
+// several such steps.
+constexpr std::uint32_t Apart = SwitchSpacingMs + 1;
+constexpr std::uint32_t FrameMs = 16;  // about 60 frames a second
+// On frames FrameMs apart, a held hotkey switches this often.
+constexpr std::uint32_t BlinkMs = (SwitchSpacingMs / FrameMs + 1) * FrameMs;
+static_assert(HoldWindowMs > 2 * Apart + 4 * BlinkMs,
+              "the tests hold a key across several switches");
+
+// A settings file's text as a player writes it in Notepad: `section`, then
+// each key with its value.
+std::string iniText(std::initializer_list<std::pair<const char*, std::int64_t>> lines,
+                    const char* section = IniSection) {
+  std::string text = std::string("[") + section + "]\r\n";
+  for (const auto& [key, value] : lines) {
+    text += std::string(key) + "=" + std::to_string(value) + "\r\n";
+  }
+  return text;
+}
 
 // The shipped Quillmere.asi and Quillmere.ini, where the build put them.
 std::string pluginPath() { return windowsPath(QUILLMERE_DIST_DIR "/Quillmere.asi"); }
@@ -70,10 +91,10 @@ class EndToEnd : public ::testing::Test {
 
   void TearDown() override { end(); }
 
-  static void settings(const char* text) {
+  static void settings(const std::string& text) {
     FILE* file = std::fopen(IniFileName, "wb");
     ASSERT_NE(file, nullptr);
-    std::fputs(text, file);
+    std::fputs(text.c_str(), file);
     std::fclose(file);
   }
   static void load(StandinClock clock = StandinTestClock) {
@@ -107,11 +128,11 @@ class EndToEnd : public ::testing::Test {
     return (neonOf(vehicle) == Dark) != darkBefore;
   }
 
-  // Loads the plugin with `ini` and sits the player in CarA for two frames,
-  // the second frame more than 300 ms on the test clock after load.
-  void seated(const char* ini = nullptr) {
-    if (ini != nullptr) {
-      settings(ini);
+  // Loads the plugin with `ini` and sits the player in CarA: a frame of
+  // getting in, at 0 on the test clock.
+  void seated(const std::optional<std::string>& ini = std::nullopt) {
+    if (ini) {
+      settings(*ini);
     }
     load();
     sitIn(CarA);
@@ -180,68 +201,64 @@ TEST_F(EndToEnd, DefaultHotkeyRideInDarkLitOutWithTheColourBack) {
 
   sitIn(CarA);
   frames();
-  press(KeyN);
-  EXPECT_TRUE(frameSwitchesAt(100));
+  press(DefaultKey);
+  EXPECT_TRUE(frameSwitchesAt(Apart));
   EXPECT_EQ(neonOf(CarA), Dark);
-  release(KeyN);
-  EXPECT_FALSE(frameSwitchesAt(700));
+  release(DefaultKey);
+  EXPECT_FALSE(frameSwitchesAt(2 * Apart));
 
-  press(KeyN);
-  EXPECT_TRUE(frameSwitchesAt(800));
+  press(DefaultKey);
+  EXPECT_TRUE(frameSwitchesAt(2 * Apart));
   EXPECT_EQ(neonOf(CarA), Magenta);
-  release(KeyN);
+  release(DefaultKey);
 
-  press(KeyN);
-  EXPECT_TRUE(frameSwitchesAt(1200));  // dark again, then out
-  release(KeyN);
+  press(DefaultKey);
+  EXPECT_TRUE(frameSwitchesAt(3 * Apart));  // dark again, then out
+  release(DefaultKey);
   sitIn(0);
   frames();
   EXPECT_EQ(neonOf(CarA), Magenta) << "the vehicle left gets its colour back";
 }
 
 TEST_F(EndToEnd, AModifierHotkeyNeedsBothKeys) {
-  seated("[keys]\r\nquillmere_modifier=17\r\nquillmere=76\r\n");
+  seated(iniText({{IniModifierKey, KeyCtrl}, {IniMainKey, KeyL}}));
   press(KeyL);
-  EXPECT_FALSE(frameSwitchesAt(1000)) << "main key alone";
+  EXPECT_FALSE(frameSwitchesAt(Apart)) << "main key alone";
   release(KeyL);
   press(KeyCtrl);
-  EXPECT_FALSE(frameSwitchesAt(2000)) << "modifier alone";
+  EXPECT_FALSE(frameSwitchesAt(2 * Apart)) << "modifier alone";
   press(KeyL);
-  EXPECT_TRUE(frameSwitchesAt(3000)) << "both";
-  press(KeyN);
+  EXPECT_TRUE(frameSwitchesAt(3 * Apart)) << "both";
+  press(DefaultKey);
   release(KeyL);
-  EXPECT_FALSE(frameSwitchesAt(4000)) << "the default key means nothing now";
+  EXPECT_FALSE(frameSwitchesAt(4 * Apart)) << "the default key means nothing now";
 }
 
 struct SettingsCase {
-  const char* name;
-  const char* ini;         // null: no file
-  std::uint32_t modifier;  // what to hold with the main key; 0: nothing
-  std::uint32_t mainKey;   // what to hold
-  bool fires;
+  const char* name = nullptr;
+  std::optional<std::string> ini;  // none: no file
+  std::uint32_t held = 0;          // the key held
+  bool fires = false;
 };
 
 TEST_F(EndToEnd, SettingsVariants) {
   const SettingsCase cases[] = {
-      {"no file", nullptr, 0, KeyN, true},
-      {"empty file", "", 0, KeyN, true},
-      {"modifier -1", "[keys]\nquillmere_modifier=-1\nquillmere=76\n", 0, KeyL, true},
-      {"modifier 255", "[keys]\nquillmere_modifier=255\n", 0, KeyN, false},
-      {"modifier -2", "[keys]\nquillmere_modifier=-2\n", 0, KeyN, false},
-      {"main key 255", "[keys]\nquillmere=255\n", 0, KeyN, false},
-      {"main key 256", "[keys]\nquillmere=256\n", 0, KeyN, false},
-      {"main key 254", "[keys]\nquillmere=254\n", 0, 254, true},
-      {"modifier equal to main", "[keys]\nquillmere_modifier=76\nquillmere=76\n", 0, KeyL, true},
-      {"other section only", "[other]\nquillmere=76\n", 0, KeyN, true},
+      {"no file", std::nullopt, DefaultKey, true},
+      {"empty file", "", DefaultKey, true},
+      {"modifier -1", iniText({{IniModifierKey, -1}, {IniMainKey, KeyL}}), KeyL, true},
+      {"modifier 255", iniText({{IniModifierKey, HighestKeyCode + 1}}), DefaultKey, false},
+      {"modifier -2", iniText({{IniModifierKey, -2}}), DefaultKey, false},
+      {"main key 255", iniText({{IniMainKey, HighestKeyCode + 1}}), DefaultKey, false},
+      {"main key 256", iniText({{IniMainKey, HighestKeyCode + 2}}), DefaultKey, false},
+      {"main key 254", iniText({{IniMainKey, HighestKeyCode}}), HighestKeyCode, true},
+      {"modifier equal to main", iniText({{IniModifierKey, KeyL}, {IniMainKey, KeyL}}), KeyL, true},
+      {"other section only", iniText({{IniMainKey, KeyL}}, "other"), DefaultKey, true},
   };
   for (const SettingsCase& c : cases) {
     begin(OrdinaryStart);
     seated(c.ini);
-    if (c.modifier != 0) {
-      press(c.modifier);
-    }
-    press(c.mainKey);
-    EXPECT_EQ(frameSwitchesAt(1000), c.fires) << c.name;
+    press(c.held);
+    EXPECT_EQ(frameSwitchesAt(Apart), c.fires) << c.name;
   }
 }
 
@@ -276,15 +293,22 @@ TEST_F(EndToEnd, TheShippedSettingsFileWithOnlyItsTwoNumbersChanged) {
   std::ifstream shipped(fileName(shippedSettingsPath()), std::ios::binary);
   ASSERT_TRUE(shipped) << shippedSettingsPath();
   std::string text{std::istreambuf_iterator<char>(shipped), std::istreambuf_iterator<char>()};
-  ASSERT_TRUE(editSetting(text, IniModifierKey, "-1", "17")) << text;
-  ASSERT_TRUE(editSetting(text, IniMainKey, "78", "76")) << text;
+  const auto number = [](std::uint32_t value) {
+    return std::to_string(static_cast<std::int32_t>(value));
+  };
+  ASSERT_TRUE(editSetting(text, IniModifierKey, number(Minus1), number(KeyCtrl)))
+      << "no one line " << IniModifierKey << "=" << number(Minus1)
+      << " (IniModifierKey and Minus1 of tests/common/player_facts.h) in " << text;
+  ASSERT_TRUE(editSetting(text, IniMainKey, number(DefaultKey), number(KeyL)))
+      << "no one line " << IniMainKey << "=" << number(DefaultKey)
+      << " (IniMainKey and DefaultKey of tests/common/player_facts.h) in " << text;
   seated(text.c_str());
-  press(KeyN);
-  EXPECT_FALSE(frameSwitchesAt(1000)) << "N";
-  release(KeyN);
+  press(DefaultKey);
+  EXPECT_FALSE(frameSwitchesAt(Apart)) << "N";
+  release(DefaultKey);
   press(KeyCtrl);
   press(KeyL);
-  EXPECT_TRUE(frameSwitchesAt(2000)) << "Ctrl+L";
+  EXPECT_TRUE(frameSwitchesAt(2 * Apart)) << "Ctrl+L";
 }
 
 class EndToEndTicks : public EndToEnd, public ::testing::WithParamInterface<std::uint32_t> {
@@ -292,63 +316,75 @@ class EndToEndTicks : public EndToEnd, public ::testing::WithParamInterface<std:
   void SetUp() override { begin(GetParam()); }
 };
 
-TEST_P(EndToEndTicks, SwitchesAreMoreThan300MsApartAndBlinkWhileHeld) {
+TEST_P(EndToEndTicks, SwitchesAreMoreThanTheSpacingApartAndBlinkWhileHeld) {
   seated();
-  press(KeyN);
-  EXPECT_TRUE(frameSwitchesAt(500));
-  EXPECT_FALSE(frameSwitchesAt(501));
-  EXPECT_FALSE(frameSwitchesAt(800));
-  EXPECT_TRUE(frameSwitchesAt(801));
-  int switches = 0;
-  for (std::uint32_t ms = 802; ms < 2000; ms += 16) {
+  press(DefaultKey);
+  EXPECT_TRUE(frameSwitchesAt(Apart));
+  EXPECT_FALSE(frameSwitchesAt(Apart + 1));
+  EXPECT_FALSE(frameSwitchesAt(Apart + SwitchSpacingMs))
+      << "a switch exactly SwitchSpacingMs (" << SwitchSpacingMs << " ms) after another";
+  constexpr std::uint32_t Last = Apart + SwitchSpacingMs + 1;
+  EXPECT_TRUE(frameSwitchesAt(Last))
+      << "no switch SwitchSpacingMs + 1 (" << SwitchSpacingMs + 1 << " ms) after another";
+  constexpr std::uint32_t Held = 4 * BlinkMs;
+  std::uint32_t switches = 0;
+  for (std::uint32_t ms = Last + FrameMs; ms < Last + Held; ms += FrameMs) {
     switches += frameSwitchesAt(ms) ? 1 : 0;
   }
-  EXPECT_EQ(switches, 3);  // 1108, 1412, 1716 on a 16 ms frame
-  release(KeyN);
-  for (std::uint32_t ms = 2000; ms < 3000; ms += 16) {
+  EXPECT_EQ(switches, (Held - 1) / BlinkMs)
+      << "one switch every " << BlinkMs << " ms, from SwitchSpacingMs (" << SwitchSpacingMs
+      << " ms)";
+  release(DefaultKey);
+  for (std::uint32_t ms = Last + Held; ms < Last + 2 * Held; ms += FrameMs) {
     EXPECT_FALSE(frameSwitchesAt(ms));
   }
 }
 
 TEST_P(EndToEndTicks, AHeldKeyLastsTheHoldWindowAndAutoRepeatRenewsIt) {
-  // The window's edge: held 4999 ms after the key's latest event, not at 5000.
-  for (const auto& [after, held] : {std::pair{4999u, true}, std::pair{5000u, false}}) {
+  // The window's edge: held HoldWindowMs - 1 after the key's latest event, not at HoldWindowMs.
+  for (const auto& [after, held] :
+       {std::pair{HoldWindowMs - 1, true}, std::pair{HoldWindowMs, false}}) {
     begin(GetParam());
     seated();
-    at(500);
-    press(KeyN);  // no release ever comes
-    EXPECT_TRUE(frameSwitchesAt(500));
-    EXPECT_EQ(frameSwitchesAt(500 + after), held) << after << " ms after the press";
+    at(Apart);
+    press(DefaultKey);  // no release ever comes
+    EXPECT_TRUE(frameSwitchesAt(Apart));
+    EXPECT_EQ(frameSwitchesAt(Apart + after), held)
+        << after << " ms after the press; HoldWindowMs " << HoldWindowMs;
   }
 
-  at(6000);
-  repeat(KeyN);  // auto-repeat: the window starts again
-  EXPECT_TRUE(frameSwitchesAt(6000));
-  for (std::uint32_t ms = 6400; ms <= 10'400; ms += 400) {
+  constexpr std::uint32_t Renewed = HoldWindowMs + 2 * Apart;
+  at(Renewed);
+  repeat(DefaultKey);  // auto-repeat: the window starts again
+  EXPECT_TRUE(frameSwitchesAt(Renewed));
+  constexpr std::uint32_t LastRepeat = Renewed + HoldWindowMs;
+  for (std::uint32_t ms = Renewed; ms <= LastRepeat; ms += HoldWindowMs / 10) {
     at(ms);
-    repeat(KeyN);
+    repeat(DefaultKey);
   }
-  EXPECT_TRUE(frameSwitchesAt(15'399)) << "4999 ms after the last repeat";
-  EXPECT_FALSE(frameSwitchesAt(15'700)) << "5300 ms after the last repeat";
+  EXPECT_TRUE(frameSwitchesAt(LastRepeat + HoldWindowMs - 1))
+      << "HoldWindowMs - 1 after the last repeat; HoldWindowMs " << HoldWindowMs;
+  EXPECT_FALSE(frameSwitchesAt(LastRepeat + HoldWindowMs - 1 + Apart))
+      << "more than HoldWindowMs after the last repeat; HoldWindowMs " << HoldWindowMs;
 }
 
 TEST_P(EndToEndTicks, MovingStraightIntoAnotherVehicleRestoresTheFirst) {
   seated();
-  press(KeyN);
-  EXPECT_TRUE(frameSwitchesAt(500));
-  release(KeyN);
+  press(DefaultKey);
+  EXPECT_TRUE(frameSwitchesAt(Apart));
+  release(DefaultKey);
   EXPECT_EQ(neonOf(CarA), Dark);
   sitIn(CarB);
-  at(600);
+  at(Apart + 1);
   clearNativeCalls();
   frames();
   EXPECT_EQ(nativeCalls(), 4);
   EXPECT_EQ(neonOf(CarA), Magenta) << "the first vehicle gets its colour back";
-  press(KeyN);
-  EXPECT_TRUE(frameSwitchesAt(1000));  // CarB lit, so dark now
-  release(KeyN);
-  press(KeyN);
-  EXPECT_TRUE(frameSwitchesAt(1400));
+  press(DefaultKey);
+  EXPECT_TRUE(frameSwitchesAt(2 * Apart));  // CarB lit, so dark now
+  release(DefaultKey);
+  press(DefaultKey);
+  EXPECT_TRUE(frameSwitchesAt(3 * Apart));
   EXPECT_EQ(neonOf(CarB), Cyan) << "lit again in its own colour";
 }
 
@@ -356,8 +392,8 @@ INSTANTIATE_TEST_SUITE_P(Ticks, EndToEndTicks, ::testing::Values(OrdinaryStart, 
 
 TEST_F(EndToEnd, KeysThatNeverHadAnEventNeverFire) {
   begin(0);  // the first seconds of a tick cycle
-  seated("[keys]\nquillmere_modifier=0\nquillmere=1\n");
-  for (std::uint32_t ms = 301; ms < 5000; ms += 97) {
+  seated(iniText({{IniModifierKey, 0}, {IniMainKey, 1}}));
+  for (std::uint32_t ms = Apart; ms < HoldWindowMs; ms += 97) {
     EXPECT_FALSE(frameSwitchesAt(ms)) << "tick " << ms;
   }
 }
@@ -365,8 +401,8 @@ TEST_F(EndToEnd, KeysThatNeverHadAnEventNeverFire) {
 TEST_F(EndToEnd, OnlyTheLow32BitsOfANativeResultCount) {
   standinState()->world.resultUpperBits = 0xA5A5A5A5;
   seated();
-  press(KeyN);
-  EXPECT_TRUE(frameSwitchesAt(500));
+  press(DefaultKey);
+  EXPECT_TRUE(frameSwitchesAt(Apart));
   const NativeCallRecord& set = standinState()->natives.log[standinState()->natives.count - 1];
   EXPECT_EQ(set.args[0], static_cast<std::uint64_t>(CarA));
   sitIn(0);
@@ -376,30 +412,30 @@ TEST_F(EndToEnd, OnlyTheLow32BitsOfANativeResultCount) {
 
 TEST_F(EndToEnd, ARestartKeepsTheStateAndReadsTheSettingsAgain) {
   seated();
-  settings("[keys]\nquillmere=76\n");  // changed while the script runs
+  settings(iniText({{IniMainKey, KeyL}}));  // changed while the script runs
   press(KeyL);
-  EXPECT_FALSE(frameSwitchesAt(400)) << "a changed file waits for a restart";
+  EXPECT_FALSE(frameSwitchesAt(Apart)) << "a changed file waits for a restart";
   release(KeyL);
-  press(KeyN);
-  EXPECT_TRUE(frameSwitchesAt(500)) << "N is the hotkey until then";  // dark
-  release(KeyN);
+  press(DefaultKey);
+  EXPECT_TRUE(frameSwitchesAt(Apart + 1)) << "N is the hotkey until then";  // dark
+  release(DefaultKey);
   standinRestartScripts();
   EXPECT_EQ(standinState()->scriptStarts, 1u);
   clearNativeCalls();
-  at(1000);
+  at(2 * Apart);
   frames();
   EXPECT_EQ(standinState()->scriptStarts, 2u);
   EXPECT_EQ(nativeCalls(), 2) << "staying in, dark: no colour read";
   EXPECT_EQ(neonOf(CarA), Dark);
-  press(KeyN);
-  EXPECT_FALSE(frameSwitchesAt(1500)) << "N is no longer the hotkey";
+  press(DefaultKey);
+  EXPECT_FALSE(frameSwitchesAt(3 * Apart)) << "N is no longer the hotkey";
   press(KeyL);
-  EXPECT_TRUE(frameSwitchesAt(1600));
+  EXPECT_TRUE(frameSwitchesAt(4 * Apart));
   EXPECT_EQ(neonOf(CarA), Magenta);
 }
 
 TEST_F(EndToEnd, HundredsOfLoadUnloadCycles) {
-  settings("[keys]\nquillmere=76\n");
+  settings(iniText({{IniMainKey, KeyL}}));
   for (int cycle = 0; cycle < 300; ++cycle) {
     load();
     sitIn(CarA);
@@ -433,26 +469,27 @@ TEST_F(EndToEnd, KeyEventsFromTheInputThreadWhileFramesRun) {
   // Then the hotkey goes down and up again, and the frames that follow run
   // inside the press's hold window: a lost press or a lost release shows.
   at(30'000);
-  standinPostKey(KeyN, 1, ScanCode, 1, 1, 0, 0);
+  standinPostKey(DefaultKey, 1, ScanCode, 1, 1, 0, 0);
   standinWaitForKeys();
   EXPECT_TRUE(frameSwitchesAt(30'000)) << "the press came through";
-  standinPostKey(KeyN, 1, ScanCode, 1, 0, 1, 1);
+  standinPostKey(DefaultKey, 1, ScanCode, 1, 0, 1, 1);
   standinWaitForKeys();
-  for (std::uint32_t ms = 30'016; ms < 34'000; ms += 16) {
+  for (std::uint32_t ms = 30'000 + FrameMs; ms < 30'000 + HoldWindowMs; ms += FrameMs) {
     ASSERT_FALSE(frameSwitchesAt(ms)) << "a switch " << ms - 30'000 << " ms after the release";
   }
 }
 
 // The one case on the real clock: the host's own GetTickCount and real
 // sleeps. What it asserts holds however long the machine stalls: a held
-// hotkey switches at least once, and two switches are more than 300 ms apart
-// (a switch is known to fall between the clock readings around its frame).
+// hotkey switches at least once, and two switches are more than
+// SwitchSpacingMs apart (a switch is known to fall between the clock
+// readings around its frame).
 TEST_F(EndToEnd, RealClockSmoke) {
   load(StandinRealClock);
   sitIn(CarA);
   frames();
-  Sleep(350);  // past the first-switch spacing even if the machine just booted
-  press(KeyN);
+  Sleep(SwitchSpacingMs + 50);  // past the first-switch spacing even if the machine just booted
+  press(DefaultKey);
   struct Span {
     DWORD before, after;  // GetTickCount around the frame that switched
   };
@@ -460,7 +497,7 @@ TEST_F(EndToEnd, RealClockSmoke) {
   const DWORD begin = GetTickCount();
   // A second of frames, longer until the first switch comes (30 s at most).
   while ((switches.empty() || GetTickCount() - begin < 1000) && GetTickCount() - begin < 30'000) {
-    repeat(KeyN);  // a key held down repeats, so no stall ends the hold
+    repeat(DefaultKey);  // a key held down repeats, so no stall ends the hold
     const bool darkBefore = neonOf(CarA) == Dark;
     const DWORD before = GetTickCount();
     frames();
@@ -469,11 +506,11 @@ TEST_F(EndToEnd, RealClockSmoke) {
     }
     Sleep(10);
   }
-  release(KeyN);
+  release(DefaultKey);
   EXPECT_GE(switches.size(), 1u);
   for (std::size_t i = 1; i < switches.size(); ++i) {
-    EXPECT_GT(switches[i].after - switches[i - 1].before, 300u)
-        << "switches " << i - 1 << ", " << i;
+    EXPECT_GT(switches[i].after - switches[i - 1].before, SwitchSpacingMs)
+        << "switches " << i - 1 << ", " << i << "; SwitchSpacingMs " << SwitchSpacingMs;
   }
 }
 

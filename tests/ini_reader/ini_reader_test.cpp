@@ -1,8 +1,8 @@
-// One table of settings files and queries, read through GetPrivateProfileIntA:
-// on Linux that is the stand-in reader, under Wine it is KERNEL32's. The same
-// table, the same expectations: a row that one build passes and the other
-// fails is a place where the Linux tests would predict behaviour that the
-// shipped DLL does not have.
+// One table of settings files and queries, read through KERNEL32's
+// GetPrivateProfileIntA under Wine: what a file a player writes reads as,
+// where the plugin's own reading of it runs. What Quillmere.ini tells a
+// player about odd values (a letter reads as 0, an empty value gives the
+// default) stands or falls here.
 #include <gtest/gtest.h>
 
 #include <cstdint>

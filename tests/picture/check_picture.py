@@ -219,7 +219,7 @@ def check_story(checked):
                    if v == vehicle and (rgb == (0, 0, 0)) == dark and rgb != BACKGROUND
                    and end - begin <= longest_ms)
     story = {"vehicle 1 dark": count(1, True) >= 3, "vehicle 1 lit": count(1, False) >= 3,
-             "vehicle 1 blinking, a little over 300 ms a state": count(1, True, 400) >= 2
+             "vehicle 1 blinking, each state under 400 ms": count(1, True, 400) >= 2
              and count(1, False, 400) >= 2,
              "vehicle 2 dark": count(2, True) >= 1, "vehicle 2 lit": count(2, False) >= 1}
     missing = [what for what, seen in story.items() if not seen]

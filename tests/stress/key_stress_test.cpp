@@ -33,7 +33,7 @@ TEST(KeyStress, AMillionEventsWhileFramesRun) {
   recordingHost.world.player = Player;
   worldAddVehicle(recordingHost.world, Car, {10, 20, 30});
   recordingHost.world.occupied = Car;
-  hotkeySettings = {78, 0xFFFFFFFF, true};
+  loadHotkeySettings();  // no settings file: N alone
 
   std::atomic<bool> done{false};
   std::thread keyboard([&done] {

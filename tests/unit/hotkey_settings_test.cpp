@@ -1,57 +1,66 @@
-#include <cstdio>
-#include <fstream>
-#include <string>
+#include <vector>
 
 #include "plugin_test.h"
-#include "tests/common/working_folder.h"
 
 namespace {
 
-// Each test runs in a fresh folder of its own as the current directory, where
-// the plugin looks for its settings file.
-class HotkeySettingsTest : public PluginTest {
- protected:
-  static void writeSettings(const std::string& text) {
-    std::ofstream(IniFileName, std::ios::binary) << text;
-  }
+constexpr GameHandle Car = 0x4001;
+constexpr NeonColour Red = {255, 0, 0};
 
- private:
-  WorkingFolder folder_;
-};
-
+// What the plugin makes of the values the settings file reads as (how its
+// text reads is KERNEL32's own rule, tested under Wine in tests/ini_reader).
 struct SettingsCase {
-  const char* name;
-  const char* file;  // null: no file at all
-  std::uint32_t mainKey;
-  std::uint32_t modifierKey;
-  bool noModifier;
+  const char* name = nullptr;
+  const char* file = nullptr;       // the file's name in the game's folder; null: none
+  std::vector<SettingsLine> lines;  // what it holds under [keys]
+  std::vector<std::uint32_t> held;  // the keys held down
+  bool fires = false;               // whether the lights switch
 };
 
-// How the file's text reads is the INI table's business (tests/ini_reader);
-// these are what the plugin makes of the values.
 const SettingsCase settingsCases[] = {
-    {"no file", nullptr, 78, Minus1, true},
-    {"shipped defaults", "[keys]\nquillmere_modifier=-1\nquillmere=78\n", 78, Minus1, true},
-    {"main key only", "[keys]\nquillmere=76\n", 76, Minus1, true},
-    {"modifier and main", "[keys]\nquillmere_modifier=17\nquillmere=76\n", 76, 17, false},
-    {"modifier 255 kept", "[keys]\nquillmere_modifier=255\n", 78, 255, false},
-    {"modifier -2 kept", "[keys]\nquillmere_modifier=-2\n", 78, 0xFFFFFFFEu, false},
-    {"modifier 0xFFFFFFFF is none", "[keys]\nquillmere_modifier=4294967295\n", 78, Minus1, true},
-    {"main key 4096 kept", "[keys]\nquillmere=4096\n", 4096, Minus1, true},
-    {"modifier 0 is a key", "[keys]\nquillmere_modifier=0\n", 78, 0, false},
+    {"no file: N alone", nullptr, {}, {DefaultKey}, true},
+    {"an empty file: N alone", IniFileName, {}, {DefaultKey}, true},
+    {"another file's keys count for nothing", "Other.ini", {{IniMainKey, KeyL}}, {KeyL}, false},
+    {"a main key alone", IniFileName, {{IniMainKey, KeyL}}, {KeyL}, true},
+    {"a main key: N no longer", IniFileName, {{IniMainKey, KeyL}}, {DefaultKey}, false},
+    {"modifier and main key",
+     IniFileName,
+     {{IniModifierKey, KeyCtrl}, {IniMainKey, KeyL}},
+     {KeyCtrl, KeyL},
+     true},
+    {"modifier -1 is none",
+     IniFileName,
+     {{IniModifierKey, Minus1}, {IniMainKey, KeyL}},
+     {KeyL},
+     true},
+    {"modifier 0 is a key", IniFileName, {{IniModifierKey, 0}}, {DefaultKey}, false},
+    {"modifier 0 is a key, held", IniFileName, {{IniModifierKey, 0}}, {0, DefaultKey}, true},
+    {"modifier outside the table",
+     IniFileName,
+     {{IniModifierKey, HighestKeyCode + 1}},
+     {HighestKeyCode + 1, DefaultKey},
+     false},
+    {"modifier -2", IniFileName, {{IniModifierKey, Minus1 - 1}}, {DefaultKey}, false},
+    {"main key outside the table", IniFileName, {{IniMainKey, 4096}}, {4096}, false},
 };
 
-TEST_F(HotkeySettingsTest, ReadsTheSettingsFileOrFallsBackToDefaults) {
+using HotkeySettingsTest = PluginTest;
+
+TEST_F(HotkeySettingsTest, TheSettingsFileOrItsDefaultsMakeTheHotkey) {
   for (const SettingsCase& c : settingsCases) {
-    std::remove(IniFileName);
+    SetUp();  // a fresh load, no file
     if (c.file != nullptr) {
-      writeSettings(c.file);
+      writeSettingsFile(c.lines);
+      standinSettings.name = c.file;
     }
-    hotkeySettings = {1, 2, false};
     loadHotkeySettings();
-    EXPECT_EQ(hotkeySettings.mainKey, c.mainKey) << c.name;
-    EXPECT_EQ(hotkeySettings.modifierKey, c.modifierKey) << c.name;
-    EXPECT_EQ(hotkeySettings.noModifier, c.noModifier) << c.name;
+    vehicle(Car, Red);
+    sitIn(Car);
+    frame();  // got in
+    for (std::uint32_t key : c.held) {
+      keyDown(key);
+    }
+    EXPECT_EQ(frameSwitchesAt(1), c.fires) << c.name;
   }
 }
 

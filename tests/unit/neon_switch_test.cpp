@@ -7,76 +7,77 @@ constexpr GameHandle CarB = 0x3002;
 constexpr NeonColour Amber = {255, 191, 0};
 constexpr NeonColour Lime = {50, 205, 50};
 
+// Far enough apart for a second switch; a key pressed once stays held over
+// several such steps.
+constexpr std::uint32_t Apart = SwitchSpacingMs + 1;
+constexpr std::uint32_t FrameMs = 16;  // about 60 frames a second
+static_assert(HoldWindowMs > 6 * Apart, "the tests hold a key across several switches");
+
 class NeonSwitchTest : public PluginTest {
  protected:
   void SetUp() override {
     PluginTest::SetUp();
     useHotkey(KeyN);
-    noRecentSwitch();
     vehicle(CarA, Amber);
     vehicle(CarB, Lime);
     sitIn(CarA);
     setClock(0);
     frame();  // got in
   }
-  // Runs a frame at `ms` and tells whether it switched.
-  bool frameSwitchesAt(std::uint32_t ms) {
-    setClock(ms);
-    const bool before = neonState.lightsOn;
-    frame();
-    return neonState.lightsOn != before;
-  }
 };
 
 TEST_P(NeonSwitchTest, HotkeyTurnsTheLightsDarkThenLightsThemAgain) {
-  setClock(10);
   keyDown(KeyN);
-  EXPECT_TRUE(frameSwitchesAt(10));
+  EXPECT_TRUE(frameSwitchesAt(Apart));
   EXPECT_EQ(neonOf(CarA), Dark);
-  EXPECT_EQ(lastSwitchTick, tickAt(10));
   keyUp(KeyN);
-  EXPECT_FALSE(frameSwitchesAt(1000));
-
+  EXPECT_FALSE(frameSwitchesAt(3 * Apart)) << "released";
   keyDown(KeyN);
-  EXPECT_TRUE(frameSwitchesAt(1000));
+  EXPECT_TRUE(frameSwitchesAt(3 * Apart));
   EXPECT_EQ(neonOf(CarA), Amber);
-  EXPECT_TRUE(neonState.lightsOn);
 }
 
-TEST_P(NeonSwitchTest, SwitchesNeedMoreThan300MsBetweenThem) {
+TEST_P(NeonSwitchTest, SwitchesNeedMoreThanTheSpacingBetweenThem) {
   keyDown(KeyN);
   EXPECT_TRUE(frameSwitchesAt(0));
   EXPECT_FALSE(frameSwitchesAt(1));
-  EXPECT_FALSE(frameSwitchesAt(SwitchSpacingMs));
-  EXPECT_TRUE(frameSwitchesAt(SwitchSpacingMs + 1));
+  EXPECT_FALSE(frameSwitchesAt(SwitchSpacingMs))
+      << "a switch exactly SwitchSpacingMs (" << SwitchSpacingMs << " ms) after another";
+  EXPECT_TRUE(frameSwitchesAt(SwitchSpacingMs + 1))
+      << "no switch SwitchSpacingMs + 1 (" << SwitchSpacingMs + 1 << " ms) after another";
 }
 
+// On frames FrameMs apart, a held hotkey switches on the first frame more
+// than the spacing after the previous switch.
 TEST_P(NeonSwitchTest, AHeldHotkeyBlinksUntilReleased) {
-  setClock(0);
+  constexpr std::uint32_t Held = 6 * Apart;
+  constexpr std::uint32_t Every = (SwitchSpacingMs / FrameMs + 1) * FrameMs;
   keyDown(KeyN);
-  int switches = 0;
-  for (std::uint32_t ms = 0; ms < 2000; ms += 16) {  // about 60 frames a second
+  std::uint32_t switches = 0;
+  for (std::uint32_t ms = 0; ms < Held; ms += FrameMs) {
     switches += frameSwitchesAt(ms) ? 1 : 0;
   }
-  EXPECT_EQ(switches, 7);  // at 0, 304, 608, 912, 1216, 1520, 1824
-  setClock(2000);
+  EXPECT_EQ(switches, (Held - 1) / Every + 1)
+      << "one switch every " << Every << " ms, from SwitchSpacingMs (" << SwitchSpacingMs << " ms)";
+  setClock(Held);
   keyUp(KeyN);
-  for (std::uint32_t ms = 2000; ms < 4000; ms += 16) {
-    EXPECT_FALSE(frameSwitchesAt(ms));
+  for (std::uint32_t ms = Held; ms < 2 * Held; ms += FrameMs) {
+    EXPECT_FALSE(frameSwitchesAt(ms)) << ms << " ms, released at " << Held;
   }
 }
 
 TEST_P(NeonSwitchTest, AHeldHotkeyWithoutAReleaseStopsAfterTheHoldWindow) {
-  setClock(0);
+  constexpr std::uint32_t StepMs = 10;
   keyDown(KeyN);
   std::uint32_t lastSwitchMs = 0;
-  for (std::uint32_t ms = 0; ms < 8000; ms += 10) {
+  for (std::uint32_t ms = 0; ms < 2 * HoldWindowMs; ms += StepMs) {
     if (frameSwitchesAt(ms)) {
       lastSwitchMs = ms;
     }
   }
-  EXPECT_LT(lastSwitchMs, HoldWindowMs);
-  EXPECT_GE(lastSwitchMs, HoldWindowMs - 310);
+  EXPECT_LT(lastSwitchMs, HoldWindowMs) << "HoldWindowMs (" << HoldWindowMs << " ms)";
+  EXPECT_GE(lastSwitchMs, HoldWindowMs - (SwitchSpacingMs + StepMs))
+      << "HoldWindowMs (" << HoldWindowMs << " ms), SwitchSpacingMs (" << SwitchSpacingMs << " ms)";
 }
 
 TEST_P(NeonSwitchTest, WithAModifierBothKeysMustBeHeldInEitherOrder) {
@@ -85,14 +86,14 @@ TEST_P(NeonSwitchTest, WithAModifierBothKeysMustBeHeldInEitherOrder) {
   EXPECT_FALSE(frameSwitchesAt(0)) << "main key alone";
   keyUp(KeyN);
   keyDown(KeyCtrl);
-  EXPECT_FALSE(frameSwitchesAt(400)) << "modifier alone";
+  EXPECT_FALSE(frameSwitchesAt(Apart)) << "modifier alone";
   keyDown(KeyN);
-  EXPECT_TRUE(frameSwitchesAt(800)) << "modifier, then main key";
+  EXPECT_TRUE(frameSwitchesAt(2 * Apart)) << "modifier, then main key";
   keyUp(KeyCtrl);
   keyUp(KeyN);
   keyDown(KeyN);
   keyDown(KeyCtrl);
-  EXPECT_TRUE(frameSwitchesAt(1200)) << "main key, then modifier";
+  EXPECT_TRUE(frameSwitchesAt(3 * Apart)) << "main key, then modifier";
 }
 
 TEST_P(NeonSwitchTest, AModifierEqualToTheMainKeyIsThatKeyAlone) {
@@ -102,83 +103,80 @@ TEST_P(NeonSwitchTest, AModifierEqualToTheMainKeyIsThatKeyAlone) {
 }
 
 TEST_P(NeonSwitchTest, KeyCodesOutsideTheTableNeverFire) {
+  constexpr std::uint32_t Outside = HighestKeyCode + 1;
   const struct {
     std::uint32_t mainKey;
     std::uint32_t modifierKey;
-  } settings[] = {{255, Minus1}, {4096, Minus1}, {KeyN, 255}, {KeyN, 0xFFFFFFFEu}};
+  } settings[] = {{Outside, Minus1}, {4096, Minus1}, {KeyN, Outside}, {KeyN, Minus1 - 1}};
   for (const auto& s : settings) {
     useHotkey(s.mainKey, s.modifierKey);
     handleKeyEvent(s.mainKey, 1, 0, 0, 0, 0, 0);
     handleKeyEvent(s.modifierKey, 1, 0, 0, 0, 0, 0);
-    EXPECT_FALSE(frameSwitchesAt(1000)) << s.mainKey << " + " << s.modifierKey;
+    EXPECT_FALSE(frameSwitchesAt(Apart)) << s.mainKey << " + " << s.modifierKey;
   }
 }
 
+// Early in the tick cycle a record that started all zero would read as
+// pressed at tick 0.
 TEST_P(NeonSwitchTest, KeysThatNeverHadAnEventDoNotFireEvenEarlyInTheTickCycle) {
   useHotkey(0);
-  for (std::uint32_t now : {400u, 1000u, 4999u}) {
-    standinClock.now.store(now);
-    const bool before = neonState.lightsOn;
-    frame();
-    EXPECT_EQ(neonState.lightsOn, before) << "tick " << now;
+  for (std::uint32_t now : {Apart, HoldWindowMs / 2, HoldWindowMs - 1}) {
+    EXPECT_FALSE(frameSwitchesAt(now - start())) << "tick " << now;
   }
 }
 
 TEST_P(NeonSwitchTest, NeitherOnFootNorOnTheFrameOfGettingIn) {
   keyDown(KeyN);
+  EXPECT_TRUE(frameSwitchesAt(0));  // CarA dark
   onFoot();
-  EXPECT_FALSE(frameSwitchesAt(0));
-  EXPECT_EQ(callCount(), 3) << "only the colour put back";
-  EXPECT_FALSE(frameSwitchesAt(400));
-  neonState.lightsOn = false;  // as if the previous vehicle had been left dark
+  setClock(Apart);
+  EXPECT_EQ(frame(), 3) << "getting out, the hotkey held: only the colour put back";
+  setClock(2 * Apart);
+  EXPECT_EQ(frame(), 2) << "on foot, the hotkey held: nothing";
   sitIn(CarB);
-  frame();
-  EXPECT_TRUE(neonState.lightsOn) << "getting in lights the lights without a switch";
-  EXPECT_EQ(lastSwitchTick, start() - 100'000) << "getting in is not a switch";
-  EXPECT_TRUE(frameSwitchesAt(800)) << "the second frame in may switch";
+  setClock(3 * Apart);
+  EXPECT_EQ(frame(), 3) << "getting in, the hotkey held: only the colour read";
+  EXPECT_TRUE(frameSwitchesAt(3 * Apart + 1)) << "getting in is no switch, so the second frame may";
+  EXPECT_EQ(neonOf(CarB), Dark) << "getting in lights the lights, though CarA was left dark";
 }
 
 TEST_P(NeonSwitchTest, ASwitchInOneVehicleDelaysTheNextInAnother) {
   keyDown(KeyN);
   EXPECT_TRUE(frameSwitchesAt(0));
   sitIn(CarB);
-  setClock(100);
-  frame();  // moved straight into B: its colour is read, no switch
+  setClock(1);
+  frame();  // moved straight into B: A gets its colour back, B's is read
   EXPECT_EQ(neonOf(CarA), Amber);
-  EXPECT_FALSE(frameSwitchesAt(300));
-  EXPECT_TRUE(frameSwitchesAt(301));
+  EXPECT_FALSE(frameSwitchesAt(SwitchSpacingMs))
+      << "a switch in B SwitchSpacingMs (" << SwitchSpacingMs << " ms) after one in A";
+  EXPECT_TRUE(frameSwitchesAt(SwitchSpacingMs + 1));
   EXPECT_EQ(neonOf(CarB), Dark);
 }
 
 // With the lights dark, moving straight into another vehicle and switching on
 // lights that vehicle in its own colour, not in the first one's.
 TEST_P(NeonSwitchTest, SwitchingOnAfterAMoveUsesTheNewVehiclesColour) {
-  keyDown(KeyN);
-  EXPECT_TRUE(frameSwitchesAt(0));
-  keyUp(KeyN);
+  EXPECT_TRUE(strikeHotkeyAt(0));
   sitIn(CarB);
-  frameSwitchesAt(100);
+  frameSwitchesAt(1);
   EXPECT_EQ(neonOf(CarA), Amber);
-  keyDown(KeyN);
-  frameSwitchesAt(500);  // B: lit, so this turns it dark
-  keyUp(KeyN);
+  EXPECT_TRUE(strikeHotkeyAt(Apart));  // B: lit, so this turns it dark
   EXPECT_EQ(neonOf(CarB), Dark);
-  keyDown(KeyN);
-  frameSwitchesAt(900);
+  EXPECT_TRUE(strikeHotkeyAt(2 * Apart));
   EXPECT_EQ(neonOf(CarB), Lime);
 }
 
-TEST_P(NeonSwitchTest, TheFirstSwitchAfterLoadWaitsForTheTickToPass300) {
-  lastSwitchTick = loadTimePluginState.lastSwitchTick;  // undo noRecentSwitch: as loaded
-  keyDown(KeyN);
-  for (std::uint32_t now : {0u, 300u}) {
+// The first switch after load is spaced from tick 0.
+TEST_P(NeonSwitchTest, TheFirstSwitchAfterLoadWaitsForTheTickToPassTheSpacing) {
+  for (std::uint32_t now : {0u, SwitchSpacingMs}) {
     standinClock.now.store(now);
     keyDown(KeyN);
-    EXPECT_FALSE(frameSwitchesAt(now - start())) << now;
+    EXPECT_FALSE(frameSwitchesAt(now - start()))
+        << "tick " << now << ", SwitchSpacingMs " << SwitchSpacingMs;
   }
-  standinClock.now.store(301);
+  standinClock.now.store(SwitchSpacingMs + 1);
   keyDown(KeyN);
-  EXPECT_TRUE(frameSwitchesAt(301 - start()));
+  EXPECT_TRUE(frameSwitchesAt(SwitchSpacingMs + 1 - start()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Ticks, NeonSwitchTest, ::testing::Values(OrdinaryStart, BeforeWrapStart));

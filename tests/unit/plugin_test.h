@@ -1,5 +1,7 @@
 // Shared ground for the unit tests: puts the plugin's static state and the
-// stand-ins back to their load-time values before each test, and drives them.
+// stand-ins back to their load-time values before each test (the clock at
+// the scenario's start, no settings file), and drives the plugin through its
+// inputs: the settings file, key events, the clock and the world.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,6 +16,7 @@
 #include "tests/common/neon_colour.h"
 #include "tests/common/player_facts.h"
 #include "tests/common/plugin_state.h"
+#include "tests/common/settings_file.h"
 
 inline constexpr GameHandle PlayerHandle = 0x101;
 
@@ -24,10 +27,12 @@ inline constexpr std::uint32_t BeforeWrapStart = 0xFFFFFFFFu - 2000;
 
 class PluginTest : public ::testing::TestWithParam<std::uint32_t> {
  protected:
+  // As the script starts with no settings file: the hotkey is N alone.
   void SetUp() override {
     resetStandins(start());
     resetPluginState();
     recordingHost.world.player = PlayerHandle;
+    loadHotkeySettings();
   }
 
   // The scenario's first tick; tests that are not parameterized run at an
@@ -43,12 +48,11 @@ class PluginTest : public ::testing::TestWithParam<std::uint32_t> {
   static void keyDown(std::uint32_t key) { handleKeyEvent(key, 1, 0, 0, 0, 0, 0); }
   static void keyUp(std::uint32_t key) { handleKeyEvent(key, 1, 0, 0, 0, 1, 1); }
 
+  // Quillmere.ini holding this hotkey, read as the script reads it on start.
   static void useHotkey(std::uint32_t mainKey, std::uint32_t modifierKey = Minus1) {
-    hotkeySettings = {mainKey, modifierKey, modifierKey == Minus1};
+    writeSettingsFile({{IniModifierKey, modifierKey}, {IniMainKey, mainKey}});
+    loadHotkeySettings();
   }
-  // As if the last switch were long ago, so the first switch of a scenario
-  // does not depend on where the scenario starts.
-  void noRecentSwitch() { lastSwitchTick = start() - 100'000; }
 
   static void vehicle(GameHandle handle, NeonColour neon) {
     ASSERT_NE(worldAddVehicle(recordingHost.world, handle, neon), nullptr);
@@ -68,5 +72,22 @@ class PluginTest : public ::testing::TestWithParam<std::uint32_t> {
     clearCalls();
     runFrame();
     return callCount();
+  }
+  // Runs a frame at `ms` and tells whether the lights of the vehicle the
+  // player sits in went from lit to dark or back.
+  bool frameSwitchesAt(std::uint32_t ms) {
+    setClock(ms);
+    const GameHandle vehicle = recordingHost.world.occupied;
+    const bool darkBefore = vehicle != 0 && neonOf(vehicle) == Dark;
+    frame();
+    return vehicle != 0 && (neonOf(vehicle) == Dark) != darkBefore;
+  }
+  // The default hotkey, N alone, struck on a frame at `ms`.
+  bool strikeHotkeyAt(std::uint32_t ms) {
+    setClock(ms);
+    keyDown(DefaultKey);
+    const bool switched = frameSwitchesAt(ms);
+    keyUp(DefaultKey);
+    return switched;
   }
 };

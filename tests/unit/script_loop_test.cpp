@@ -1,7 +1,4 @@
-#include <fstream>
-
 #include "plugin_test.h"
-#include "tests/common/working_folder.h"
 
 namespace {
 
@@ -9,7 +6,7 @@ constexpr GameHandle CarA = 0x2001;
 constexpr GameHandle CarB = 0x2002;
 constexpr NeonColour Red = {255, 0, 0};
 constexpr NeonColour Teal = {0, 128, 128};
-constexpr NeonColour Violet = {143, 0, 255};
+constexpr NeonColour Violet = {143, 0, 255};  // three different components
 
 using ScriptLoopTest = PluginTest;
 
@@ -23,21 +20,18 @@ TEST_F(ScriptLoopTest, OnFootTheFrameOnlyAsksWhereThePlayerIs) {
   EXPECT_EQ(call(1).args[1], 0u);
 }
 
-TEST_F(ScriptLoopTest, GettingInReadsTheColourStraightIntoTheSavedColour) {
-  vehicle(CarA, Red);
+TEST_F(ScriptLoopTest, GettingInReadsTheColourToPutBack) {
+  vehicle(CarA, Violet);
   sitIn(CarA);
-  neonState.lightsOn = false;
   EXPECT_EQ(frame(), 3);
   const NativeCallRecord& read = call(2);
   EXPECT_EQ(read.hash, GameNatives::NeonColourGetter);
   ASSERT_EQ(read.argCount, 4u);
   EXPECT_EQ(read.args[0], static_cast<std::uint64_t>(CarA));
-  EXPECT_EQ(read.args[1], reinterpret_cast<std::uintptr_t>(&neonState.savedColour.red));
-  EXPECT_EQ(read.args[2], reinterpret_cast<std::uintptr_t>(&neonState.savedColour.green));
-  EXPECT_EQ(read.args[3], reinterpret_cast<std::uintptr_t>(&neonState.savedColour.blue));
-  EXPECT_EQ(neonState.savedColour, Red);
-  EXPECT_TRUE(neonState.lightsOn);
-  EXPECT_EQ(neonState.previousVehicle, CarA);
+  neonOf(CarA) = Teal;  // repainted by something else after the frame
+  onFoot();
+  frame();
+  EXPECT_EQ(neonOf(CarA), Violet) << "the colour read on getting in goes back on";
 }
 
 TEST_F(ScriptLoopTest, StayingInWhileLitFollowsColourChangesMadeElsewhere) {
@@ -45,18 +39,22 @@ TEST_F(ScriptLoopTest, StayingInWhileLitFollowsColourChangesMadeElsewhere) {
   sitIn(CarA);
   frame();
   neonOf(CarA) = Teal;  // something else repaints the neon
-  EXPECT_EQ(frame(), 3);
-  EXPECT_EQ(neonState.savedColour, Teal);
+  EXPECT_EQ(frame(), 3) << "lit: the colour read again";
+  neonOf(CarA) = Violet;  // after the last frame in: not seen
+  onFoot();
+  frame();
+  EXPECT_EQ(neonOf(CarA), Teal);
 }
 
 TEST_F(ScriptLoopTest, StayingInWhileDarkKeepsTheColourFromBeforeTheSwitch) {
   vehicle(CarA, Red);
   sitIn(CarA);
   frame();
-  neonState.lightsOn = false;
-  neonOf(CarA) = Dark;
-  EXPECT_EQ(frame(), 2);
-  EXPECT_EQ(neonState.savedColour, Red);
+  EXPECT_TRUE(strikeHotkeyAt(1));  // dark
+  neonOf(CarA) = Teal;             // repainted while dark
+  EXPECT_EQ(frame(), 2) << "dark: no colour read";
+  strikeHotkeyAt(SwitchSpacingMs + 2);
+  EXPECT_EQ(neonOf(CarA), Red) << "lit again in the colour from before the switch";
 }
 
 TEST_F(ScriptLoopTest, GettingOutPutsTheSavedColourBackLitOrDark) {
@@ -67,8 +65,7 @@ TEST_F(ScriptLoopTest, GettingOutPutsTheSavedColourBackLitOrDark) {
     frame();
     frame();
     if (!lit) {
-      neonState.lightsOn = false;
-      neonOf(CarA) = Dark;
+      EXPECT_TRUE(strikeHotkeyAt(1));
     }
     onFoot();
     EXPECT_EQ(frame(), 3) << "lit " << lit;
@@ -77,34 +74,33 @@ TEST_F(ScriptLoopTest, GettingOutPutsTheSavedColourBackLitOrDark) {
     ASSERT_EQ(set.argCount, 4u);
     EXPECT_EQ(set.args[0], static_cast<std::uint64_t>(CarA));
     EXPECT_EQ(neonOf(CarA), Violet) << "lit " << lit;
-    EXPECT_EQ(neonState.lightsOn, lit) << "getting out leaves lightsOn alone";
     EXPECT_EQ(frame(), 2) << "the next frame on foot does nothing";
   }
 }
 
 TEST_F(ScriptLoopTest, TheFirstFrameInAVehicleIsGettingInEvenAfterAStartInIt) {
+  writeSettingsFile({{IniMainKey, KeyL}});
   vehicle(CarA, Teal);
   sitIn(CarA);
+  keyDown(KeyL);
   recordingHost.scriptWaitLimit = 1;
   EXPECT_THROW(scriptEntry(), StandinScriptStopped);
-  EXPECT_EQ(callCount(), 3);
-  EXPECT_EQ(neonState.savedColour, Teal);
-  EXPECT_EQ(hotkeySettings.mainKey, 78u) << "settings are read before the first frame";
+  EXPECT_EQ(callCount(), 3) << "getting in: the colour read, no switch";
+  EXPECT_TRUE(frameSwitchesAt(1)) << "the file's hotkey, read on start, switches on the next frame";
 }
 
-TEST_F(ScriptLoopTest, SettingsAreReadOncePerStartOfTheScript) {
-  WorkingFolder folder;
-  std::ofstream("Quillmere.ini") << "[keys]\nquillmere=76\n";
-  recordingHost.scriptWaitLimit = 50;
+// Each start reads the file, so a changed file counts from the next start;
+// frames never read it.
+TEST_F(ScriptLoopTest, SettingsAreReadOnEachStartOfTheScriptAndOnNoFrame) {
+  recordingHost.scriptWaitLimit = 1;
+  const std::uint32_t before = standinSettings.calls;
   EXPECT_THROW(scriptEntry(), StandinScriptStopped);
-  EXPECT_EQ(standinProfile.calls.load(), 2u) << "both keys once, not on every frame";
-  EXPECT_EQ(hotkeySettings.mainKey, 76u);
-
-  std::ofstream("Quillmere.ini") << "[keys]\nquillmere=75\n";
+  const std::uint32_t perStart = standinSettings.calls - before;
+  EXPECT_GT(perStart, 0u);
   recordingHost.scriptWaitCalls = 0;
+  recordingHost.scriptWaitLimit = 50;
   EXPECT_THROW(scriptEntry(), StandinScriptStopped);  // the host starts it again
-  EXPECT_EQ(standinProfile.calls.load(), 4u);
-  EXPECT_EQ(hotkeySettings.mainKey, 75u);
+  EXPECT_EQ(standinSettings.calls - before, 2 * perStart) << "read again on one of its 50 frames";
 }
 
 TEST_F(ScriptLoopTest, ARestartInTheSameVehicleIsStayingIn) {
@@ -112,14 +108,15 @@ TEST_F(ScriptLoopTest, ARestartInTheSameVehicleIsStayingIn) {
   sitIn(CarA);
   recordingHost.scriptWaitLimit = 2;
   EXPECT_THROW(scriptEntry(), StandinScriptStopped);
-  neonState.lightsOn = false;  // switched dark before the restart
+  EXPECT_TRUE(strikeHotkeyAt(1));  // dark before the restart
   recordingHost.scriptWaitCalls = 0;
   clearCalls();
   EXPECT_THROW(scriptEntry(), StandinScriptStopped);
-  EXPECT_FALSE(neonState.lightsOn) << "a restart must not count as getting in";
   for (int i = 0; i < callCount(); ++i) {
-    EXPECT_NE(call(i).hash, GameNatives::NeonColourGetter);
+    EXPECT_NE(call(i).hash, GameNatives::NeonColourGetter) << "a restart counted as getting in";
   }
+  EXPECT_TRUE(strikeHotkeyAt(SwitchSpacingMs + 2));
+  EXPECT_EQ(neonOf(CarA), Teal) << "lit again in the colour from before the restart";
 }
 
 // A move from one vehicle straight into another is getting out of the first
@@ -132,8 +129,7 @@ TEST_F(ScriptLoopTest, MovingStraightIntoAnotherVehicleRestoresTheFirstAndReadsT
     sitIn(CarA);
     frame();
     if (!lit) {
-      neonState.lightsOn = false;
-      neonOf(CarA) = Dark;
+      EXPECT_TRUE(strikeHotkeyAt(1));
     }
     sitIn(CarB);
     EXPECT_EQ(frame(), 4) << "lit " << lit;
@@ -142,10 +138,8 @@ TEST_F(ScriptLoopTest, MovingStraightIntoAnotherVehicleRestoresTheFirstAndReadsT
     EXPECT_EQ(call(3).hash, GameNatives::NeonColourGetter);
     EXPECT_EQ(call(3).args[0], static_cast<std::uint64_t>(CarB));
     EXPECT_EQ(neonOf(CarA), Red) << "lit " << lit;
-    EXPECT_EQ(neonState.savedColour, Teal) << "lit " << lit;
-    EXPECT_TRUE(neonState.lightsOn);
-    EXPECT_EQ(neonState.previousVehicle, CarB);
-
+    EXPECT_EQ(frame(), 3) << "lit " << lit << ": then staying in B, lit, its colour read";
+    neonOf(CarB) = Violet;  // after the last frame in: not seen
     onFoot();
     frame();
     EXPECT_EQ(neonOf(CarB), Teal) << "lit " << lit;
@@ -155,11 +149,9 @@ TEST_F(ScriptLoopTest, MovingStraightIntoAnotherVehicleRestoresTheFirstAndReadsT
 TEST_F(ScriptLoopTest, OnlyTheLow32BitsOfEachResultCount) {
   vehicle(CarA, Red);
   recordingHost.world.resultUpperBits = 0xDEADBEEF;
-  frame();
-  EXPECT_EQ(neonState.currentVehicle, 0) << "garbage above an on-foot 0 is still on foot";
+  EXPECT_EQ(frame(), 2) << "garbage above an on-foot 0 is still on foot";
   sitIn(CarA);
-  frame();
-  EXPECT_EQ(neonState.currentVehicle, CarA);
+  EXPECT_EQ(frame(), 3);
   EXPECT_EQ(call(2).args[0], static_cast<std::uint64_t>(CarA))
       << "a handle goes back pushed with the upper 32 bits zero";
 }
@@ -179,17 +171,15 @@ TEST_F(ScriptLoopTest, ColourComponentsGoBackAsReadWithTheUpperBitsZero) {
 }
 
 TEST_F(ScriptLoopTest, AVehicleThatReadsDarkOnGettingInStaysDarkWhenSwitchedOn) {
-  useHotkey(KeyN);
-  noRecentSwitch();
   vehicle(CarA, Dark);
   sitIn(CarA);
   frame();
-  keyDown(KeyN);
-  frame();  // switch off
-  EXPECT_FALSE(neonState.lightsOn);
-  setClock(301);
-  frame();  // switch on, to the saved dark colour
-  EXPECT_TRUE(neonState.lightsOn);
+  keyDown(DefaultKey);
+  setClock(1);
+  EXPECT_EQ(frame(), 4) << "lit: the colour read, then switched dark";
+  setClock(SwitchSpacingMs + 2);
+  EXPECT_EQ(frame(), 3) << "dark: switched on, to the colour saved";
+  EXPECT_EQ(call(2).hash, GameNatives::NeonColourSetter);
   EXPECT_EQ(neonOf(CarA), Dark);
 }
 

@@ -79,7 +79,7 @@ rows=(
   "bare-number-key|bare-number.ride|1|'78' is not a key: .*code:78|key-down 78\n"
   "key-code-range|key-code.ride|1|a key code must be a whole number from 0 to 254, not '255'|key-down code:255\n"
   "bad-wait|bad-wait.ride|1|a wait must be a whole number|wait soon\n"
-  "bad-setting|bad-setting.ride|1|settings take quillmere=VALUE|settings quillmere_mod=1\n"
+  "bad-setting|bad-setting.ride|1|settings take NAME=VALUE, such as quillmere=78, not 'quillmere'|settings quillmere\n"
   "names-the-ride-as-named|sub/..\\\\*\x01\n.ride|2|unknown step 'frobnicate'|wait 16\nfrobnicate\n"
   "settings-file-backslash|settings-backslash.ride|2|cannot read the settings file '.*: its name holds a backslash|wait 16\nsettings-file sub\\\\..\\\\unknown-step.ride\n"
   "settings-file-letter-case|settings-case.ride|1|cannot read the settings file '.*': Wine would open .*/unknown-step.ride instead|settings-file UNKNOWN-STEP.RIDE\n"

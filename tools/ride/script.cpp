@@ -138,16 +138,15 @@ struct Verb {
 
 Step parseNote(const ScriptLine& line, ParseState&) { return NoteStep{printable(line.rest)}; }
 
-// The settings the plugin reads: each key in any letter case, each value as
-// written, whatever it is (the plugin reads any text; see Quillmere.ini).
+// The settings file's [keys], each NAME=VALUE as written, whatever it is (the
+// plugin reads any text; see Quillmere.ini).
 Step parseSettings(const ScriptLine& line, ParseState&) {
   SettingsStep step{std::string("[") + IniSection + "]\r\n", ""};
   for (const std::string& arg : line.args) {
     const std::size_t equals = arg.find('=');
-    const std::string key = lower(arg.substr(0, equals));
-    if (equals == std::string::npos || (key != IniMainKey && key != IniModifierKey)) {
-      throw ScriptError(std::string("settings take ") + IniMainKey + "=VALUE and " +
-                        IniModifierKey + "=VALUE, not " + quoted(arg));
+    if (equals == 0 || equals == std::string::npos) {
+      throw ScriptError("settings take NAME=VALUE, such as " + std::string(IniMainKey) + "=" +
+                        std::to_string(DefaultKey) + ", not " + quoted(arg));
     }
     step.iniText += arg + "\r\n";
     step.shown += (step.shown.empty() ? "" : " ") + printable(arg);
@@ -231,7 +230,7 @@ Step parseRestart(const ScriptLine&, ParseState&) { return RestartStep{}; }
 constexpr std::size_t Any = 1000;
 constexpr Verb Verbs[] = {
     {"note", "TEXT", 0, Any, parseNote},
-    {"settings", "[quillmere_modifier=VALUE] [quillmere=VALUE]", 0, 2, parseSettings},
+    {"settings", "[NAME=VALUE...]", 0, Any, parseSettings},
     {"settings-file", "PATH", 1, 1, parseSettingsFile},
     {"get-in", "VEHICLE [R,G,B]", 1, 2, parseGetIn},
     {"move-into", "VEHICLE [R,G,B]", 1, 2, parseMoveInto},
