@@ -33,7 +33,7 @@ commands=(
   "make lint|0|lint: format, clang-tidy and shellcheck clean|make -s lint"
   "make|0|The ride took [0-9.]+ s\. The ride as a picture: build/ride/default\.svg|make -s"
   "make ride RIDE=...|0|player +gets out .*The ride as a picture: build/ride/own\.svg|make -s ride RIDE=$logs/own.ride"
-  "make docs|0|docs/ride\.svg and docs/ride\.md's trace excerpt are what the default ride gives now|make -s docs"
+  "make docs, as a check|0|docs/ride\.svg and docs/ride\.md's trace excerpt are what the default ride gives now|tools/ride/docs.sh --check"
   "make bench QUICK=1|0|own instructions per frame: .*shipped DLL frame/floor ratio.*install into a game folder: |make -s bench QUICK=1"
   "make fuzz FUZZ_SECONDS=1|0|100% tests passed, 0 tests failed out of $fuzzers|make -s fuzz FUZZ_SECONDS=1"
   "make fuzz FUZZ_SECONDS=0|2|FUZZ_SECONDS must be a whole number from 1 to 86400, not '0'|make -s fuzz FUZZ_SECONDS=0"

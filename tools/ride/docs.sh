@@ -2,10 +2,12 @@
 # make docs: remakes what docs/ shows of the default ride from a run of it:
 # its picture, docs/ride.svg, and the trace excerpt in docs/ride.md, which
 # holds the trace's sections under the headings ("-- ...") it lists. It
-# writes only what is stale, and says so; otherwise it says both are current
-# (make test runs it, and fails unless they were).
-# Usage: docs.sh   (the environment names the build, as for play.sh)
+# writes only what is stale, and says so; otherwise it says both are current.
+# With --check (make test), it writes nothing, and fails naming make docs
+# when they are stale.
+# Usage: docs.sh [--check]   (the environment names the build, as for play.sh)
 set -euo pipefail
+check=${1:-}
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 picture=$root/docs/ride.svg
@@ -32,16 +34,20 @@ while IFS= read -r heading; do
 done < <(grep '^-- ' <<<"$old")
 
 stale=()
+cmp -s "$work/default.svg" "$picture" || stale+=(docs/ride.svg)
+[ "$old" = "$fresh" ] || stale+=("docs/ride.md's trace excerpt")
+if [ ${#stale[@]} -ne 0 ] && [ "$check" = --check ]; then
+  echo "stale, against the default ride as it goes now: ${stale[*]}; run make docs" >&2
+  exit 1
+fi
 if ! cmp -s "$work/default.svg" "$picture"; then
   cp "$work/default.svg" "$picture"
-  stale+=(docs/ride.svg)
 fi
 if [ "$old" != "$fresh" ]; then
   awk -v fresh="$fresh" '/An excerpt:/ { found = 1 }
                          found && /^```/ { fence++; print; if (fence == 1) print fresh; next }
                          fence != 1 { print }' "$page" >"$work/ride.md"
   cp "$work/ride.md" "$page"
-  stale+=("docs/ride.md's trace excerpt")
 fi
 if [ ${#stale[@]} -eq 0 ]; then
   echo "docs/ride.svg and docs/ride.md's trace excerpt are what the default ride gives now"
