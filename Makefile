@@ -40,7 +40,7 @@ bench: export QUICK := $(QUICK)
 PACKAGES = if command -v apt-get >/dev/null 2>&1 && command -v bash >/dev/null 2>&1; then \
 	  bash tools/install-packages.sh $(1); fi
 
-.PHONY: all dist ride docs check test lint bench fuzz property install uninstall package clean \
+.PHONY: all dist ride docs check test lint bench fuzz property install uninstall package stage clean \
 	fuzz-seconds property-seeds quick
 
 all: ride
@@ -61,6 +61,13 @@ package:
 	@$(call PACKAGES,package)
 	@cmake --preset package --log-level=WARNING >/dev/null
 	@cmake --build --preset package
+
+# What make install reads: the package preset's own package, whatever dist/
+# holds. Quiet when there is nothing to do; a failure is shown by a rerun.
+stage:
+	@$(call PACKAGES,package)
+	@cmake --preset package --log-level=WARNING >/dev/null
+	@cmake --build --preset package --target stage >/dev/null || cmake --build --preset package --target stage
 
 # The quick loop: what catches a wrong change to the plugin, in a fraction
 # of make test's time.
@@ -120,7 +127,7 @@ property: property-seeds
 # The plugin in a game's folder, by the one writer into it. A refusal is one
 # line: CMake before 3.29 cannot stop a script quietly, so what it adds after
 # that line is kept out of sight, in a log of this run's own ($$, the shell's).
-install uninstall: package
+install uninstall: stage
 	@log=build/package/$@-$$$$.log; \
 	if cmake -P tools/plugin-files.cmake -- $@ "$$GAME_DIR" 2>"$$log"; then cmake -E rm -f "$$log"; else \
 	  cmake -P tools/plugin-files.cmake -- report "$$log"; cmake -E rm -f "$$log"; exit 2; fi

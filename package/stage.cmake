@@ -2,19 +2,18 @@
 # alone; the build runs it (package/CMakeLists.txt):
 #   (in FOLDER) cmake -P package/stage.cmake -- stage FOLDER ZIP ASI INI TXT
 #   cmake -P package/stage.cmake -- publish FOLDER DIST RECORD
-# stage makes it in FOLDER, the build's own: the three files, a zip of them
-# as CMake's archive writer makes it (its times are SOURCE_DATE_EPOCH, which
-# the build sets) and SHA256SUMS, with LF line ends, removed first and
-# written last. publish fills DIST in place (a mount there, its mode and
-# group stay), each file written beside its target and renamed over it, and
-# SHA256SUMS gone first and back last, so a DIST without it is unfinished,
-# never one whose checksums lie. It replaces only what a build of this
-# checkout wrote there, as it wrote it, by RECORD (kept outside DIST):
-# anything else stops it with one line, before anything is touched.
+# stage makes it in FOLDER, the build's own: the three files, their zip as
+# CMake's archive writer makes it (every time in it SOURCE_DATE_EPOCH, set
+# by the build), and SHA256SUMS with LF line ends, written last. publish
+# fills DIST in place, each file written beside its target and renamed over
+# it, SHA256SUMS gone first and back last (a DIST without it is unfinished,
+# never lying); it replaces only what a build of this checkout wrote there,
+# as RECORD (kept outside DIST) lists it, and stops at anything else.
 include(${CMAKE_CURRENT_LIST_DIR}/../tools/plugin-files.cmake)
 
 function(stage_package folder zip asi ini txt)
-  file(GLOB earlier "${folder}/${ZIP_STEM}*.zip")
+  pattern_of(pattern "${folder}")
+  file(GLOB earlier "${pattern}/${ZIP_STEM}*.zip")
   file(REMOVE "${folder}/${SUMS}" ${earlier})
   foreach(file IN ITEMS "${asi}" "${ini}" "${txt}")
     cmake_path(GET file FILENAME name)
@@ -24,13 +23,13 @@ function(stage_package folder zip asi ini txt)
   list(SORT names)
   file(CHMOD ${names} PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
   file(ARCHIVE_CREATE OUTPUT "${folder}/${zip}" PATHS ${names} FORMAT zip)
-  file(CHMOD "${folder}/${zip}" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
   set(text "")
   foreach(name IN LISTS names ITEMS "${zip}")
     file(SHA256 "${folder}/${name}" sum)
     string(APPEND text "${sum}  ${name}\n")
   endforeach()
   file(CONFIGURE OUTPUT "${folder}/${SUMS}" CONTENT "${text}" @ONLY NEWLINE_STYLE UNIX)
+  file(CHMOD "${folder}/${zip}" "${folder}/${SUMS}" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 endfunction()
 
 # Writes ARGN, lines "checksum  name", as RECORD (file(CONFIGURE) writes a
@@ -51,14 +50,13 @@ function(publish_package folder dist record)
   if(EXISTS "${record}")
     file(STRINGS "${record}" recorded)
   endif()
-  list(TRANSFORM recorded REPLACE "^[0-9a-f]+  " "" OUTPUT_VARIABLE recorded_names)
   if(NOT IS_DIRECTORY "${dist}" AND (EXISTS "${dist}" OR IS_SYMLINK "${dist}"))
     refuse("${dist} is not a folder: move it away, ${fix}")
   endif()
   file(MAKE_DIRECTORY "${dist}")
 
   # Every file there must be one a build wrote, as it wrote it, or one it
-  # was writing (NAME.quillmere-new) when it was stopped.
+  # was writing when it was stopped ("pending" in the record).
   pattern_of(pattern "${dist}")
   file(GLOB present LIST_DIRECTORIES true RELATIVE "${dist}" "${pattern}/*")
   file(GLOB split "${pattern}/*;*")  # a name CMake's lists would split
@@ -77,8 +75,7 @@ function(publish_package folder dist record)
         file(SHA256 "${path}" sum)
       endif()
     endif()
-    string(REGEX REPLACE "[.]quillmere-new$" "" written "${name}")
-    if(NOT name STREQUAL written AND written IN_LIST recorded_names)
+    if("pending  ${name}" IN_LIST recorded AND NOT IS_SYMLINK "${path}" AND NOT IS_DIRECTORY "${path}")
       continue()
     elseif(NOT "${sum}  ${name}" IN_LIST recorded)
       refuse("${path} was not written by a build of this checkout, or has changed since: move it out of ${dist}, ${fix}")
@@ -95,8 +92,12 @@ function(publish_package folder dist record)
   # What DIST may hold from here on, the earlier files and the new, is
   # recorded first. Then SHA256SUMS goes, the new files come, what else is
   # there goes, and SHA256SUMS comes last.
-  write_record("${record}" ${recorded} ${package})
-  set(cannot "close any program that holds it; if a build run as another user (sudo) made it, delete ${dist} as that user; ${fix}")
+  list(TRANSFORM package REPLACE "^[0-9a-f]+  (.*)$" "pending  \\1${NEW}" OUTPUT_VARIABLE pending)
+  write_record("${record}" ${recorded} ${package} ${pending})
+  set(cannot "if a build run as another user (sudo) made ${dist}, delete it as that user; ${fix}")
+  if(CMAKE_HOST_WIN32)
+    set(cannot "close any program that holds it; ${fix}")
+  endif()
   list(PREPEND present "${SUMS}")
   list(REMOVE_DUPLICATES present)
   foreach(line IN LISTS package)

