@@ -155,7 +155,7 @@ function(lock path seconds who)
   execute_process(COMMAND "${CMAKE_COMMAND}" -E touch "${path}" RESULT_VARIABLE touched
                   OUTPUT_QUIET ERROR_QUIET)
   if(NOT touched EQUAL 0)
-    refuse("cannot open ${path}, which another user made (a run with sudo?): delete it as that user, then run this again")
+    refuse("cannot open ${path}: another user's (a run with sudo?), or in a folder you may not write; delete it, then run this again")
   endif()
   file(LOCK "${path}" GUARD PROCESS TIMEOUT ${seconds} RESULT_VARIABLE locked)
   if(NOT locked STREQUAL "0")
