@@ -63,10 +63,11 @@ package:
 	@cmake --build --preset package
 
 # What make install reads: the package preset's own package, whatever dist/
-# holds. Quiet when there is nothing to do; a failure is shown by a rerun.
+# holds. Configured once (two runs at once would regenerate it together);
+# quiet when there is nothing to do; a failure is shown by a rerun.
 stage:
 	@$(call PACKAGES,package)
-	@cmake --preset package --log-level=WARNING >/dev/null
+	@[ -f build/package/build.ninja ] || cmake --preset package --log-level=WARNING >/dev/null
 	@cmake --build --preset package --target stage >/dev/null || cmake --build --preset package --target stage
 
 # The quick loop: what catches a wrong change to the plugin, in a fraction
@@ -127,9 +128,11 @@ property: property-seeds
 # The plugin in a game's folder, by the one writer into it. A refusal is one
 # line: CMake before 3.29 cannot stop a script quietly, so what it adds after
 # that line is kept out of sight, in a log of this run's own ($$, the shell's).
+# A name starting with - goes as ./NAME: CMake 3.25 reads some such names as
+# its own options, even after --.
 install uninstall: stage
-	@log=build/package/$@-$$$$.log; \
-	if cmake -P tools/plugin-files.cmake -- $@ "$$GAME_DIR" 2>"$$log"; then cmake -E rm -f "$$log"; else \
+	@log=build/package/$@-$$$$.log; game=$$GAME_DIR; case $$game in -*) game=./$$game;; esac; \
+	if cmake -P tools/plugin-files.cmake -- $@ "$$game" 2>"$$log"; then cmake -E rm -f "$$log"; else \
 	  cmake -P tools/plugin-files.cmake -- report "$$log"; cmake -E rm -f "$$log"; exit 2; fi
 
 clean:

@@ -32,13 +32,6 @@ function(stage_package folder zip asi ini txt)
   file(CHMOD "${folder}/${zip}" "${folder}/${SUMS}" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 endfunction()
 
-# Writes ARGN, lines "checksum  name", as RECORD (file(CONFIGURE) writes a
-# file beside it, then renames it over: whole or not at all).
-function(write_record record)
-  list(JOIN ARGN "\n" text)
-  file(CONFIGURE OUTPUT "${record}" CONTENT "${text}\n" @ONLY NEWLINE_STYLE UNIX)
-endfunction()
-
 function(publish_package folder dist record)
   set(VERB package)
   set(fix "then build again")
@@ -59,6 +52,7 @@ function(publish_package folder dist record)
   # was writing when it was stopped ("pending" in the record).
   pattern_of(pattern "${dist}")
   file(GLOB present LIST_DIRECTORIES true RELATIVE "${dist}" "${pattern}/*")
+  list(FILTER present EXCLUDE REGEX "^[.]")  # hidden ones are no one's: Finder's .DS_Store
   file(GLOB split "${pattern}/*;*")  # a name CMake's lists would split
   if(NOT split STREQUAL "")
     refuse("${dist} holds a name with ';' in it, which no build wrote: move it out, ${fix}")
@@ -92,8 +86,10 @@ function(publish_package folder dist record)
   # What DIST may hold from here on, the earlier files and the new, is
   # recorded first. Then SHA256SUMS goes, the new files come, what else is
   # there goes, and SHA256SUMS comes last.
+  # (file(CONFIGURE) writes the record beside it and renames it over.)
   list(TRANSFORM package REPLACE "^[0-9a-f]+  (.*)$" "pending  \\1${NEW}" OUTPUT_VARIABLE pending)
-  write_record("${record}" ${recorded} ${package} ${pending})
+  string(REPLACE ";" "\n" text "${recorded};${package};${pending}\n")
+  file(CONFIGURE OUTPUT "${record}" CONTENT "${text}" @ONLY NEWLINE_STYLE UNIX)
   set(cannot "if a build run as another user (sudo) made ${dist}, delete it as that user; ${fix}")
   if(CMAKE_HOST_WIN32)
     set(cannot "close any program that holds it; ${fix}")
@@ -122,7 +118,8 @@ function(publish_package folder dist record)
       endif()
     endif()
   endforeach()
-  write_record("${record}" ${package})
+  string(REPLACE ";" "\n" text "${package}\n")
+  file(CONFIGURE OUTPUT "${record}" CONTENT "${text}" @ONLY NEWLINE_STYLE UNIX)
 endfunction()
 
 if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)

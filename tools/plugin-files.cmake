@@ -1,17 +1,15 @@
 # The one writer into a game's folder: puts the plugin, its text and its
 # settings file there from the package the `package` preset's build made
 # (build/package/dist), and takes them out again, with CMake alone:
-#
 #   cmake -P tools/plugin-files.cmake -- install|uninstall GAME_DIR
-#
 # (without `--`, CMake reads what follows as its own options). It finds the
 # plugin's files as Windows does, in any ASCII letter case, by one glob a
 # name ([Qq][Uu]...), never by listing the folder. It writes each as
 # NAME.quillmere-new beside its target and renames it over, so a link is
-# replaced, never written through, after copying the file it replaces to
-# NAME.quillmere-old (a file the game holds is never moved), to put back if a
-# later step fails; the next run removes what a stopped run left. One run at
-# a time; a refusal is one line, "COMMAND: what and why".
+# replaced, never written through, after copying the file it replaces or
+# removes to NAME.quillmere-old (a file the game holds is never moved), to
+# put back if a later step fails; the next run removes what a stopped run
+# left. One run at a time; a refusal is one line, "COMMAND: what and why".
 if(CMAKE_SCRIPT_MODE_FILE)
   cmake_minimum_required(VERSION 3.25)
 endif()
@@ -66,9 +64,7 @@ function(name_problem out path)
     set(odd "[${_CONTROLS};*?\"<>|:]")
   endif()
   string(REGEX MATCH "${odd}" odd "${path}")
-  if(odd STREQUAL "\n")
-    set(odd "a line break")
-  elseif(odd MATCHES "[${_CONTROLS}]")
+  if(odd MATCHES "[${_CONTROLS}]")
     string(HEX "${odd}" odd)
     set(odd "a control character (0x${odd})")
   elseif(NOT odd STREQUAL "")
@@ -109,8 +105,7 @@ function(entry_named out folder name)
   set(${out} "${found}" PARENT_SCOPE)
 endfunction()
 
-# --- Steps: every change to a game's folder or dist/ is one, so a test can
-# stop, hold or fail the script at any (tests/common/step-hook.cmake).
+# --- Steps: the changes, each of which a test may stop, hold or fail.
 
 function(step what)
   set(STEP_FAILS FALSE)
@@ -204,17 +199,14 @@ function(game_folder given)
   endif()
   file(TO_CMAKE_PATH "${given}" path)
   cmake_path(ABSOLUTE_PATH path BASE_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}")
-  cmake_path(GET path PARENT_PATH parent)
   if(IS_DIRECTORY "${path}" AND NOT EXISTS "${path}")
     refuse("${path} cannot be listed: you may not read that folder")
   elseif(IS_SYMLINK "${path}" AND NOT EXISTS "${path}")
     refuse("${path} is a link to nothing")
   elseif(NOT IS_DIRECTORY "${path}" AND EXISTS "${path}")
     refuse("${path} is not a folder")
-  elseif(NOT IS_DIRECTORY "${path}" AND IS_DIRECTORY "${parent}" AND NOT EXISTS "${parent}")
-    refuse("${path} is out of reach: you may not read ${parent}")
-  elseif(NOT IS_DIRECTORY "${path}")
-    refuse("${path} does not exist")
+  elseif(NOT IS_DIRECTORY "${path}")  # or a folder on the way is closed to this user
+    refuse("${path} does not exist, or you may not reach it")
   endif()
   file(REAL_PATH "${path}" game)
   name_problem(problem "${game}")
@@ -224,14 +216,14 @@ function(game_folder given)
   string(REGEX REPLACE "/$" "" base "${game}")
   set(GAME "${game}")
   set(BASE "${base}")
-  # A folder holding nothing but the player's package (whole, or on its way)
-  # is where a build puts it, known by what it holds however it is reached.
+  # A folder holding nothing but the player's package (whole, or on its way,
+  # and hidden files) is where a build puts it, known by what it holds.
   pattern_of(folder "${game}")
   pattern_of(ours "Quillmere" ANY_CASE)
   pattern_of(sums "${SUMS}" ANY_CASE)
   file(GLOB all LIST_DIRECTORIES true RELATIVE "${game}" "${folder}/*")
   set(others "${all}")
-  list(FILTER others EXCLUDE REGEX "^(${ours}[.-]|${sums})")
+  list(FILTER others EXCLUDE REGEX "^([.]|${ours}[.-]|${sums})")  # and hidden ones
   if(others STREQUAL "" AND NOT all STREQUAL "")
     refuse("${game} holds the player's package and nothing else: it is where a build puts it, not a game's folder")
   endif()
@@ -256,9 +248,14 @@ function(game_folder given)
 
   # One run at a time in a folder, from any checkout, by a lock of the
   # user's own that is named for the folder.
-  set(locks "$ENV{HOME}/.cache/quillmere")
+  set(home "$ENV{HOME}")
+  set(locks "${home}/.cache/quillmere")
   if(CMAKE_HOST_WIN32)
-    set(locks "$ENV{LOCALAPPDATA}/Quillmere")
+    set(home "$ENV{LOCALAPPDATA}")
+    set(locks "${home}/Quillmere")
+  endif()
+  if(NOT IS_ABSOLUTE "${home}" OR NOT IS_DIRECTORY "${home}")  # no home of the user's to speak of
+    set(locks "${_ROOT}/build/package")
   endif()
   execute_process(COMMAND "${CMAKE_COMMAND}" -E make_directory "${locks}" OUTPUT_QUIET ERROR_QUIET)
   pattern_of(key "${game}" ANY_CASE)
@@ -322,6 +319,11 @@ function(change_folder given)
       set(failed "cannot write ${BASE}/${name}${NEW}")
       file_step(why COPY_FILE "${PACKAGE}/${name}" "${BASE}/${name}${NEW}")
     endif()
+    if(VERB STREQUAL "install" AND why STREQUAL "")  # unless a build rewrote it meanwhile
+      file(SHA256 "${BASE}/${name}${NEW}" sum)
+      string(REPLACE "${SUM_${name}}" "" why "${sum}")
+      string(REGEX REPLACE ".+" "the package changed as it was copied; make it again" why "${why}")
+    endif()
   endforeach()
   set(done "")
   foreach(name IN LISTS names)
@@ -346,8 +348,9 @@ function(change_folder given)
       else()
         remove_file(undone "${TARGET_${name}}")
       endif()
-      if(NOT undone STREQUAL "")
-        string(APPEND lost " ${TARGET_${name}}")
+      if(NOT undone STREQUAL "")  # its copy stays: it may be the only one
+        string(APPEND lost " ${TARGET_${name}} (its copy: ${name}${OLD})")
+        list(REMOVE_ITEM names "${name}")
       endif()
     endforeach()
   endif()

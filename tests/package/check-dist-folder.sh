@@ -53,11 +53,11 @@ whole() {
   local listed present
   [ -f "$dist/SHA256SUMS" ] && (cd "$dist" && sha256sum --check --status SHA256SUMS) || return 1
   listed=$(sed -E 's/^[0-9a-f]{64}  //' "$dist/SHA256SUMS" | LC_ALL=C sort | tr '\n' ' ')
-  present=$(cd "$dist" && find . -mindepth 1 ! -name SHA256SUMS -printf '%P\n' | LC_ALL=C sort | tr '\n' ' ')
+  present=$(cd "$dist" && find . -mindepth 1 ! -name SHA256SUMS ! -name '.*' -printf '%P\n' | LC_ALL=C sort | tr '\n' ' ')
   [ "$listed" = "$present" ] && recorded
 }
 recorded() { # every file in dist/ is in the record, as it is, or is one on its way there
-  (cd "$dist" && find . -mindepth 1 ! -name '*.quillmere-new' -printf '%P\n' | while IFS= read -r name; do
+  (cd "$dist" && find . -mindepth 1 ! -name '*.quillmere-new' ! -name '.*' -printf '%P\n' | while IFS= read -r name; do
     grep -qxF "$(sha256sum "$name")" "$record" || exit 1
   done)
 }
@@ -95,12 +95,15 @@ expect_refused() { # CASE PATTERN
   [ "$before" = "$(both)" ] || fail "$1: a file changed"
 }
 
-# A new folder, then an earlier package replaced, then nothing to do.
+# A new folder, then an earlier package replaced, a hidden file of the
+# system's (Finder's .DS_Store) left alone, then nothing to do.
 cases=$((cases + 1))
 place new
 publish 0.9.0
 whole || fail "a new folder: the package is not whole: $(cat "$logs/err")"
+printf 'Finder\n' >"$dist/.DS_Store"
 publish 1.0.0
+[ "$(cat "$dist/.DS_Store")" = Finder ] || fail "a hidden file: it went, or stopped the build: $(cat "$logs/err")"
 if ! whole || [ "$(cd "$dist" && printf '%s ' *)" != "Quillmere-1.0.0.zip Quillmere.asi Quillmere.ini Quillmere.txt SHA256SUMS " ]; then
   fail "an earlier package: the folder holds $(cd "$dist" && printf '%s ' *)"
 fi
