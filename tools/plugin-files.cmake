@@ -144,6 +144,20 @@ function(remove_file out path)
   set(${out} "${still}" PARENT_SCOPE)
 endfunction()
 
+# Sets OUT to the checksum of PATH, a plain file with something in it, or to
+# nothing: a link, a folder, one this user may not read, or an empty one (a
+# pipe or a device reads so, and their reading may never end) is not read.
+function(checksum out path)
+  set(sum "")
+  if(EXISTS "${path}" AND NOT IS_SYMLINK "${path}" AND NOT IS_DIRECTORY "${path}")
+    file(SIZE "${path}" size)
+    if(size GREATER 0)
+      file(SHA256 "${path}" sum)
+    endif()
+  endif()
+  set(${out} "${sum}" PARENT_SCOPE)
+endfunction()
+
 # Holds the lock PATH until this run ends, waiting up to SECONDS for another
 # run to let it go; or refuses, saying WHO holds it.
 function(lock path seconds who)
@@ -236,10 +250,7 @@ function(game_folder given)
     file(STRINGS "${PACKAGE}/${SUMS}" lines)
   endif()
   foreach(name IN LISTS PLUGIN_FILES)
-    set(sum none)
-    if(EXISTS "${PACKAGE}/${name}")
-      file(SHA256 "${PACKAGE}/${name}" sum)
-    endif()
+    checksum(sum "${PACKAGE}/${name}")
     if(NOT "${sum}  ${name}" IN_LIST lines)
       refuse("${PACKAGE} holds no whole package: make it first (cmake --preset package, then cmake --build --preset package)")
     endif()
@@ -293,13 +304,7 @@ endfunction()
 function(change_folder given)
   game_folder("${given}")
   set(settings "${TARGET_${SETTINGS}}")
-  set(sum "")
-  if(HAS_${SETTINGS} AND EXISTS "${settings}")
-    file(SIZE "${settings}" size)
-    if(size GREATER 0)  # never read a pipe or a device: their reading may not end
-      file(SHA256 "${settings}" sum)
-    endif()
-  endif()
+  checksum(sum "${settings}")
   set(names Quillmere.asi Quillmere.txt)
   if((VERB STREQUAL "install" AND NOT HAS_${SETTINGS}) OR (VERB STREQUAL "uninstall" AND sum STREQUAL SUM_${SETTINGS}))
     list(APPEND names "${SETTINGS}")  # last: no step after it to undo it for
