@@ -17,6 +17,18 @@
 # only cmake, so they work wherever those do.
 
 SHELL := /bin/sh
+
+# The checkout's path, refused in one line before anything is built where it
+# holds what the tools cannot carry: a $ or a ; (make, the shell and CMake
+# read them), a control character, or one of \ * ? " < > | : (Windows or
+# Wine read them otherwise).
+ODD := $(shell pwd | LC_ALL=C awk '{ p = p (NR > 1 ? "\n" : "") $$0 } END { \
+  if (match(p, /[[:cntrl:]]/)) print "a control character"; \
+  else if (match(p, /[$$;*?"<>|:\\]/)) print "\047" substr(p, RSTART, 1) "\047" }')
+ifneq ($(ODD),)
+$(error this checkout's path holds $(ODD), which the tools cannot carry: move it to a folder whose path holds none of $$ ; \ * ? " < > | : or a control character)
+endif
+
 RIDE ?=
 FUZZ_SECONDS ?= 300
 PROPERTY_SEEDS ?= 20000
@@ -47,7 +59,7 @@ all: ride
 
 dist:
 	@$(call PACKAGES,ride)
-	@cmake --preset windows --log-level=WARNING >/dev/null
+	@tools/configure.sh windows
 	@cmake --build --preset windows --target ride
 
 ride: dist
@@ -59,16 +71,20 @@ docs: dist
 # The package alone, as a modder builds it: CMake, Ninja and MinGW-w64.
 package:
 	@$(call PACKAGES,package)
-	@cmake --preset package --log-level=WARNING >/dev/null
+	@tools/configure.sh package
 	@cmake --build --preset package
 
 # What make install reads: the package preset's own package, whatever dist/
-# holds. Configured once (two runs at once would regenerate it together);
-# quiet when there is nothing to do; a failure is shown by a rerun.
+# holds; quiet when there is nothing to do; a failure is shown by a rerun. As
+# root in another user's checkout (sudo make install), built as its owner, so
+# that nothing in build/ becomes root's.
+AS_OWNER = $$(if [ "$$(id -u 2>/dev/null)" = 0 ] && [ ! -O . ]; then \
+  echo setpriv --reuid="$$(stat -c %u .)" --regid="$$(stat -c %g .)" --clear-groups; fi)
 stage:
 	@$(call PACKAGES,package)
-	@[ -f build/package/build.ninja ] || cmake --preset package --log-level=WARNING >/dev/null
-	@cmake --build --preset package --target stage >/dev/null || cmake --build --preset package --target stage
+	@$(AS_OWNER) tools/configure.sh package --if-missing
+	@$(AS_OWNER) cmake --build --preset package --target stage >/dev/null || \
+	  $(AS_OWNER) cmake --build --preset package --target stage
 
 # The quick loop: what catches a wrong change to the plugin, in a fraction
 # of make test's time.
@@ -84,9 +100,7 @@ test:
 
 lint:
 	@$(call PACKAGES,test)
-	@for build in $$(tools/presets.sh); do \
-	  cmake --preset "$$build" --log-level=WARNING >/dev/null || exit 1; \
-	done
+	@for build in $$(tools/presets.sh); do tools/configure.sh "$$build" || exit 1; done
 	@tools/lint.sh
 
 # The numbers a command takes, checked before anything is built.
@@ -102,10 +116,10 @@ quick:
 # folder's size costs make install.
 bench: quick package
 	@$(call PACKAGES,bench)
-	@cmake --preset linux-gcc --log-level=WARNING >/dev/null
+	@tools/configure.sh linux-gcc
 	@cmake --build --preset linux-gcc --target frame_bench
 	@build/linux-gcc/bench/linux/frame_bench $$([ "$$QUICK" != 1 ] || echo --quick)
-	@cmake --preset windows --log-level=WARNING >/dev/null
+	@tools/configure.sh windows
 	@cmake --build --preset windows --target shipped_dll_bench
 	@tools/wine/run.sh build/windows build/windows/bin/shipped_dll_bench.exe \
 	  build/windows/dist/Quillmere.asi $$([ "$$QUICK" != 1 ] || echo --quick)
@@ -115,25 +129,25 @@ bench: quick package
 # with a fresh seed; corpora and crash artifacts stay in build/linux-asan.
 fuzz: fuzz-seconds
 	@$(call PACKAGES,fuzz)
-	@cmake --preset linux-asan --log-level=WARNING >/dev/null
+	@tools/configure.sh linux-asan
 	@cmake --build --preset linux-asan
 	@FUZZ_SEED=0 ctest --preset linux-asan -L fuzz --verbose
 
 property: property-seeds
 	@$(call PACKAGES,property)
-	@cmake --preset linux-gcc --log-level=WARNING >/dev/null
+	@tools/configure.sh linux-gcc
 	@cmake --build --preset linux-gcc --target property_tests
 	@QUILLMERE_PROPERTY_SEEDS=$$PROPERTY_SEEDS build/linux-gcc/tests/property/property_tests
 
 # The plugin in a game's folder, by the one writer into it. A refusal is one
-# line: CMake before 3.29 cannot stop a script quietly, so what it adds after
-# that line is kept out of sight, in a log of this run's own ($$, the shell's).
-# A name starting with - goes as ./NAME: CMake 3.25 reads some such names as
-# its own options, even after --.
+# line: CMake before 3.29 cannot stop a script quietly, so the note it adds
+# after that line ("CMake Error at", a line of its own) is left out. A name
+# starting with - goes as ./NAME: CMake 3.25 reads some such names as its
+# own options, even after --.
 install uninstall: stage
-	@log=build/package/$@-$$$$.log; game=$$GAME_DIR; case $$game in -*) game=./$$game;; esac; \
-	if cmake -P tools/plugin-files.cmake -- $@ "$$game" 2>"$$log"; then cmake -E rm -f "$$log"; else \
-	  cmake -P tools/plugin-files.cmake -- report "$$log"; cmake -E rm -f "$$log"; exit 2; fi
+	@game=$$GAME_DIR; case $$game in -*) game=./$$game;; esac; nl=$$(printf '\n.'); \
+	{ said=$$(cmake -P tools/plugin-files.cmake -- $@ "$$game" 2>&1 >&3 3>&-); } 3>&1; status=$$?; \
+	[ -z "$$said" ] || printf '%s\n' "$${said%%"$${nl%.}CMake Error at"*}" >&2; [ "$$status" -eq 0 ] || exit 2
 
 clean:
 	rm -rf build dist

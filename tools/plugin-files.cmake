@@ -25,6 +25,7 @@ set(NEW .quillmere-new)
 set(OLD .quillmere-old)
 cmake_path(GET CMAKE_CURRENT_LIST_DIR PARENT_PATH _ROOT)
 set(PACKAGE "${_ROOT}/build/package/dist")
+set(PACKAGE_CACHE "${_ROOT}/build/package/CMakeCache.txt")
 set(_UPPER A B C D E F G H I J K L M N O P Q R S T U V W X Y Z)
 set(_LOWER a b c d e f g h i j k l m n o p q r s t u v w x y z)
 string(ASCII 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25 26 27 28 29 30 31 127 _CONTROLS)
@@ -34,7 +35,7 @@ if(CMAKE_HOST_WIN32)
 endif()
 
 # Prints "VERB: WHY", the one line of a refusal, and stops with a failing
-# status; before 3.29, CMake adds a note, which make hides (report_log).
+# status; before 3.29, CMake adds a note, which make leaves out.
 # (Functions throughout, never macros: those expand a ${...} in a name.)
 function(refuse why)
   string(REGEX REPLACE "[${_CONTROLS}]" "?" why "${why}")
@@ -159,12 +160,22 @@ function(checksum out path)
 endfunction()
 
 # Holds the lock PATH until this run ends, waiting up to SECONDS for another
-# run to let it go; or refuses, saying WHO holds it.
+# run to let it go; or refuses, saying WHO holds it. A lock file this run
+# makes, any user may open: it is made under a name of its own, opened to
+# all, and renamed into place unless another run's came first.
 function(lock path seconds who)
+  if(NOT EXISTS "${path}")
+    string(RANDOM LENGTH 12 mine)
+    set(mine "${path}.${mine}")
+    file(TOUCH "${mine}")
+    file(CHMOD "${mine}" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ GROUP_WRITE WORLD_READ WORLD_WRITE)
+    file(RENAME "${mine}" "${path}" RESULT renamed NO_REPLACE)
+    file(REMOVE "${mine}")
+  endif()
   execute_process(COMMAND "${CMAKE_COMMAND}" -E touch "${path}" RESULT_VARIABLE touched
                   OUTPUT_QUIET ERROR_QUIET)
   if(NOT touched EQUAL 0)
-    refuse("cannot open ${path}: another user's (a run with sudo?), or in a folder you may not write; delete it, then run this again")
+    refuse("cannot open ${path}, a lock file made for one user alone: delete it, then run this again")
   endif()
   file(LOCK "${path}" GUARD PROCESS TIMEOUT ${seconds} RESULT_VARIABLE locked)
   if(NOT locked STREQUAL "0")
@@ -251,28 +262,40 @@ function(game_folder given)
   endif()
   foreach(name IN LISTS PLUGIN_FILES)
     checksum(sum "${PACKAGE}/${name}")
-    if(NOT "${sum}  ${name}" IN_LIST lines)
+    if(NOT "${sum}  ${name}" IN_LIST lines OR NOT EXISTS "${PACKAGE_CACHE}")
       refuse("${PACKAGE} holds no whole package: make it first (cmake --preset package, then cmake --build --preset package)")
     endif()
     set(SUM_${name} "${sum}" PARENT_SCOPE)
   endforeach()
-
-  # One run at a time in a folder, from any checkout, by a lock of the
-  # user's own that is named for the folder.
-  set(home "$ENV{HOME}")
-  set(locks "${home}/.cache/quillmere")
+  # A build tree copied with the checkout from another folder holds that
+  # folder's package, not this one's. (Windows reads a Linux path as on its
+  # own drive: a tree Linux CMake configured is this one under Wine's Z:.)
+  file(STRINGS "${PACKAGE_CACHE}" built LIMIT_COUNT 1 REGEX "^CMAKE_HOME_DIRECTORY:INTERNAL=" ENCODING UTF-8)
+  string(REGEX REPLACE "^[^=]*=" "" built "${built}")
+  cmake_path(ABSOLUTE_PATH built BASE_DIRECTORY "${_ROOT}")
+  file(REAL_PATH "${built}" real)
+  file(REAL_PATH "${_ROOT}" here)
   if(CMAKE_HOST_WIN32)
-    set(home "$ENV{LOCALAPPDATA}")
-    set(locks "${home}/Quillmere")
+    string(TOLOWER "${real}" real)
+    string(TOLOWER "${here}" here)
   endif()
-  if(NOT IS_ABSOLUTE "${home}" OR NOT IS_DIRECTORY "${home}")  # no home of the user's to speak of
-    set(locks "${_ROOT}/build/package")
+  if(NOT real STREQUAL here)
+    refuse("${PACKAGE} was built for ${built}, not for this checkout (a copy, or moved): build it here first (cmake --preset package --fresh, then cmake --build --preset package)")
   endif()
-  execute_process(COMMAND "${CMAKE_COMMAND}" -E make_directory "${locks}" OUTPUT_QUIET ERROR_QUIET)
+
+  # One run at a time in a folder, from any checkout, by any user whose
+  # temporary folder is the same, by a lock there named for the folder.
+  set(temporary "$ENV{TMPDIR}")
+  if(CMAKE_HOST_WIN32)
+    set(temporary "$ENV{TEMP}")
+  elseif(NOT IS_DIRECTORY "${temporary}")
+    set(temporary /tmp)
+  endif()
   pattern_of(key "${game}" ANY_CASE)
   string(SHA256 key "${key}")
   string(SUBSTRING "${key}" 0 16 key)
-  lock("${locks}/${key}.lock" 3 "another install or uninstall is running in ${game}")
+  lock("${temporary}/quillmere-${key}.lock" 3 "another install or uninstall is running in ${game}")
+
   remove_ours(left SAY ${PLUGIN_FILES})
   if(NOT left STREQUAL "")
     refuse("cannot remove${left}, which a stopped run left${_DENIED}")
@@ -387,15 +410,6 @@ function(change_folder given)
   endif()
 endfunction()
 
-# What a failed run wrote on standard error, as the user should see it: its
-# lines, without CMake's note that the script stopped, which starts a line
-# (a line of ours never holds a line break).
-function(report_log log)
-  file(READ "${log}" text)
-  string(REGEX REPLACE "\nCMake Error at .*|\n+$" "" text "${text}")
-  message(NOTICE "${text}")
-endfunction()
-
 # --- Running a command of a table, given as rows "name|arguments|function":
 # the row that cmake's arguments after `--` name gets each argument whole, by
 # reference (a list would split a name at ';', and pasting its text into the
@@ -436,6 +450,5 @@ endfunction()
 if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
   run_command(tools/plugin-files.cmake
     "install|GAME_DIR|change_folder"
-    "uninstall|GAME_DIR|change_folder"
-    "report|LOG|report_log")
+    "uninstall|GAME_DIR|change_folder")
 endif()

@@ -27,7 +27,7 @@ build_preset() { # PRESET [TARGET...]
   local targets=()
   [ $# -eq 0 ] || targets=(--target "$@")
   echo "== building $preset"
-  if ! cmake --preset "$preset" --log-level=WARNING >/dev/null ||
+  if ! tools/configure.sh "$preset" ||
     ! cmake --build --preset "$preset" "${targets[@]}" |
     { grep -Ev '^\[[0-9]+/[0-9]+\] |^ninja: no work to do' || true; }; then
     echo "${summary_name:-make}: the $preset build failed"

@@ -17,6 +17,9 @@
 // own instructions are over target, or (without --quick) when its
 // frame/floor time ratio is over target; 0 otherwise.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <valgrind/callgrind.h>
 
@@ -269,12 +272,26 @@ std::map<std::string, double> instructionsPerFrame() {
   const std::filesystem::path folder =
       std::filesystem::temp_directory_path() / ("quillmere-callgrind-" + std::to_string(getpid()));
   std::filesystem::create_directories(folder);
-  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-  const std::string command =
-      "valgrind --tool=callgrind --callgrind-out-file=" + (folder / "out").string() + " '" + self +
-      "' --count-instructions >/dev/null 2>&1";
-  // Single-threaded here: std::system's lack of thread safety does not matter.
-  if (std::system(command.c_str()) == 0) {  // NOLINT(concurrency-mt-unsafe)
+  // valgrind is started with its arguments as they are, no shell between:
+  // a path is never read as a shell's words.
+  std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+  std::string valgrind = "valgrind";
+  std::string tool = "--tool=callgrind";
+  std::string out = "--callgrind-out-file=" + (folder / "out").string();
+  std::string count = "--count-instructions";
+  char* arguments[] = {valgrind.data(), tool.data(),  out.data(),
+                       self.data(),     count.data(), nullptr};
+  posix_spawn_file_actions_t quiet;
+  posix_spawn_file_actions_init(&quiet);
+  posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_adddup2(&quiet, 1, 2);
+  pid_t child = 0;
+  int status = -1;
+  if (posix_spawnp(&child, "valgrind", &quiet, nullptr, arguments, environ) == 0) {
+    waitpid(child, &status, 0);
+  }
+  posix_spawn_file_actions_destroy(&quiet);
+  if (status == 0) {
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
       std::ifstream in(entry.path());
       std::string name;

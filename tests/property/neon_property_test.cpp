@@ -15,10 +15,10 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <deque>
 #include <limits>
 #include <optional>
 #include <random>
-#include <sstream>
 #include <string>
 
 #include "standins/linux/standins.h"
@@ -74,19 +74,34 @@ struct Model {
 
 int index(GameHandle vehicle) { return vehicle - FirstVehicle; }
 
+std::string colourText(const NeonColour& colour) {
+  return std::to_string(colour.red) + "," + std::to_string(colour.green) + "," +
+         std::to_string(colour.blue);
+}
+
 NeonColour randomColour(std::mt19937& random) {
   return {static_cast<std::int32_t>(random() % 256), static_cast<std::int32_t>(random() % 256),
           static_cast<std::int32_t>(random() % 256)};
 }
 
+constexpr std::size_t HistorySteps = 16;  // steps a failure report shows
+
 // One random ride as it goes: the model, the clock, and what was done so far.
 struct Ride {
-  std::uint32_t seed;          // the ride's seed, for a failure report
-  std::mt19937 random;         // every choice the ride makes
-  Model model;                 // what the plugin should have done
-  std::uint32_t now = 0;       // the clock
-  std::ostringstream history;  // the latest steps, for a failure report
+  std::uint32_t seed;               // the ride's seed, for a failure report
+  std::mt19937 random;              // every choice the ride makes
+  Model model;                      // what the plugin should have done
+  std::uint32_t now = 0;            // the clock
+  std::deque<std::string> history;  // the latest HistorySteps steps, each with its tick
 };
+
+// Keeps `step`, taken at the ride's tick, among the latest.
+void note(Ride& ride, const std::string& step) {
+  ride.history.push_back("tick " + std::to_string(ride.now) + ": " + step);
+  if (ride.history.size() > HistorySteps) {
+    ride.history.pop_front();
+  }
+}
 
 // The ride's start: the settings file (a modifier on odd seeds), the clock
 // anywhere and often near the wrap, four vehicles of random colours, the
@@ -120,15 +135,15 @@ bool takeStep(Ride& ride) {
   GameHandle& occupied = recordingHost.world.occupied;
   if (roll < 6) {
     occupied = 0;
-    ride.history << "out ";
+    note(ride, "on foot");
   } else if (roll < 14) {
     occupied = FirstVehicle + static_cast<GameHandle>(random() % Vehicles);
-    ride.history << "in" << index(occupied) << ' ';
+    note(ride, "in vehicle " + std::to_string(index(occupied)));
   } else if (roll < 17) {
     const int v = static_cast<int>(random() % Vehicles);
     ride.model.neon[v] = randomColour(random);
     worldFindVehicle(recordingHost.world, FirstVehicle + v)->neon = ride.model.neon[v];
-    ride.history << "paint" << v << ' ';
+    note(ride, "vehicle " + std::to_string(v) + " repainted " + colourText(ride.model.neon[v]));
   } else if (roll < 45) {
     const std::uint32_t pick = random() % 8;
     const std::uint32_t key = pick < 4 ? MainKey : pick < 7 ? ModifierKey : random() % KeyCodes;
@@ -137,18 +152,20 @@ bool takeStep(Ride& ride) {
     handleKeyEvent(key, 1, 0, 0, 0, 0, up ? 1 : 0);
     ride.model.released[key] = up;
     ride.model.eventTick[key] = ride.now;
-    ride.history << (up ? "up" : "down") << key << ' ';
+    note(ride, "key " + std::to_string(key) + (up ? " up" : " down"));
   } else if (roll < 80) {
     ride.now += random() % (SwitchSpacingMs * 4 / 3);  // often across the spacing's edge
-    ride.history << "t+ ";
+    note(ride, "time passes");
   } else if (roll < 83) {
     // A jump: far on, or to just below the wrap.
     ride.now = random() % 2 == 0 ? ride.now + HoldWindowMs + random() % 0x7FFFFFFFu
                                  : 0u - (random() % 3'000);
-    ride.history << "jump ";
+    note(ride, "the clock jumps");
   } else if (roll < 85) {
-    ride.history << "restart ";
+    note(ride, "the host restarts the script");
     return true;
+  } else {
+    note(ride, "nothing new");
   }
   return false;
 }
@@ -211,15 +228,38 @@ void runPluginFrame(std::uint32_t now, bool restart) {
   }
 }
 
+// Where the ride stands, for a failure report: the seed, the step and the
+// tick; the model after the frame (where the player sits, lit or dark, the
+// saved colour, the last switch's tick, the keys held and since when); then
+// the latest steps, each with its tick.
+std::string whereTheRideStands(const Ride& ride, int step) {
+  const Model& model = ride.model;
+  std::string out = "\nseed " + std::to_string(ride.seed) + ", step " + std::to_string(step) +
+                    ", tick " + std::to_string(ride.now) + "\nthe model: " +
+                    (model.occupied == 0 ? std::string("on foot")
+                                         : "in vehicle " + std::to_string(index(model.occupied))) +
+                    (model.lit ? ", lit" : ", dark") + ", saved colour " + colourText(model.saved) +
+                    ", last switch at tick " + std::to_string(model.lastSwitch) + ", keys held:";
+  for (std::uint32_t key = 0; key < KeyCodes; ++key) {
+    if (model.held(key, ride.now)) {
+      out +=
+          " " + std::to_string(key) + " (since tick " + std::to_string(model.eventTick[key]) + ")";
+    }
+  }
+  out += "\nthe latest steps, each followed by a frame:";
+  for (const std::string& taken : ride.history) {
+    out += "\n  " + taken;
+  }
+  return out;
+}
+
 // Every property after the frame that took the player from `previous` to
 // `current`; a fatal failure at the first one broken, its message the rule,
-// then where the ride stood and the latest steps.
+// then where the ride stands.
 void checkFrame(const Ride& ride, GameHandle previous, GameHandle current, const Expected& expected,
                 int step) {
   const Model& model = ride.model;
-  const std::string where = "; seed " + std::to_string(ride.seed) + ", step " +
-                            std::to_string(step) + ", tick " + std::to_string(ride.now) +
-                            "; the latest steps: " + ride.history.str();
+  const std::string where = whereTheRideStands(ride, step);
   const int calls = recordingHost.natives.count;
   const bool switched =
       calls > 0 && recordingHost.natives.log[calls - 1].hash == GameNatives::NeonColourSetter &&
@@ -263,9 +303,6 @@ class NeonProperty : public ::testing::Test {
       checkFrame(ride, previous, current, expected, step);
       if (::testing::Test::HasFatalFailure()) {
         return;
-      }
-      if (ride.history.tellp() > 400) {
-        ride.history.str("");
       }
     }
   }

@@ -35,6 +35,10 @@ fi
 mkdir -p "$prefix"
 export WINEPREFIX=$prefix
 export WINEDEBUG=${WINEDEBUG:--all}
+# Wine names files by the locale's character set: in UTF-8, every letter a
+# path holds reaches the program (in C's ASCII, a folder named with an
+# umlaut cannot be opened).
+export LC_ALL=C.UTF-8
 # No .NET or HTML engine: nothing here needs them, and Wine would try to install them.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
