@@ -1,14 +1,11 @@
-# Makes the player's package, and puts it in the checkout's dist/, in CMake
-# alone; the build runs it (package/CMakeLists.txt):
-#   (in FOLDER) cmake -P package/stage.cmake -- stage FOLDER ZIP ASI INI TXT
-#   cmake -P package/stage.cmake -- publish FOLDER DIST RECORD
-# stage makes it in FOLDER, the build's own: the three files, their zip as
-# CMake's archive writer makes it (every time in it SOURCE_DATE_EPOCH, set
-# by the build), and SHA256SUMS with LF line ends, written last. publish
-# fills DIST in place, each file written beside its target and renamed over
-# it, SHA256SUMS gone first and back last (a DIST without it is unfinished,
-# never lying); it replaces only what a build of this checkout wrote there,
-# as RECORD (kept outside DIST) lists it, and stops at anything else.
+# Makes the player's package and puts it in the checkout's dist/, in CMake
+# alone, as the build runs it (package/CMakeLists.txt). stage makes it in
+# FOLDER, the build's own: the three files, their zip as CMake's archive
+# writer makes it (every time in it SOURCE_DATE_EPOCH), and SHA256SUMS with
+# LF line ends, last. publish fills DIST in place, each file written beside
+# its target and renamed over it, SHA256SUMS gone first and back last (a DIST
+# without it is unfinished, never lying); it replaces only what a build of
+# this checkout wrote there, as RECORD (outside DIST) lists it.
 include(${CMAKE_CURRENT_LIST_DIR}/../tools/plugin-files.cmake)
 
 function(stage_package folder zip asi ini txt)

@@ -159,23 +159,14 @@ function(checksum out path)
   set(${out} "${sum}" PARENT_SCOPE)
 endfunction()
 
-# Holds the lock PATH until this run ends, waiting up to SECONDS for another
-# run to let it go; or refuses, saying WHO holds it. A lock file this run
-# makes, any user may open: it is made under a name of its own, opened to
-# all, and renamed into place unless another run's came first.
+# Holds the lock PATH, a file in a build tree of this checkout's, until this
+# run ends, waiting up to SECONDS for another run to let it go; or refuses,
+# saying WHO holds it.
 function(lock path seconds who)
-  if(NOT EXISTS "${path}")
-    string(RANDOM LENGTH 12 mine)
-    set(mine "${path}.${mine}")
-    file(TOUCH "${mine}")
-    file(CHMOD "${mine}" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ GROUP_WRITE WORLD_READ WORLD_WRITE)
-    file(RENAME "${mine}" "${path}" RESULT renamed NO_REPLACE)
-    file(REMOVE "${mine}")
-  endif()
   execute_process(COMMAND "${CMAKE_COMMAND}" -E touch "${path}" RESULT_VARIABLE touched
                   OUTPUT_QUIET ERROR_QUIET)
   if(NOT touched EQUAL 0)
-    refuse("cannot open ${path}, a lock file made for one user alone: delete it, then run this again")
+    refuse("cannot open ${path}: it is another user's (left by a run with sudo?), or you may not write its folder; delete it, then run this again")
   endif()
   file(LOCK "${path}" GUARD PROCESS TIMEOUT ${seconds} RESULT_VARIABLE locked)
   if(NOT locked STREQUAL "0")
@@ -269,11 +260,15 @@ function(game_folder given)
   endforeach()
   # A build tree copied with the checkout from another folder holds that
   # folder's package, not this one's. (Windows reads a Linux path as on its
-  # own drive: a tree Linux CMake configured is this one under Wine's Z:.)
-  file(STRINGS "${PACKAGE_CACHE}" built LIMIT_COUNT 1 REGEX "^CMAKE_HOME_DIRECTORY:INTERNAL=" ENCODING UTF-8)
-  string(REGEX REPLACE "^[^=]*=" "" built "${built}")
-  cmake_path(ABSOLUTE_PATH built BASE_DIRECTORY "${_ROOT}")
-  file(REAL_PATH "${built}" real)
+  # own drive: a tree Linux CMake configured is this one under Wine's Z:.
+  # CMake keeps a path that ends in a blank in quotes.)
+  file(READ "${PACKAGE_CACHE}" built)
+  string(REGEX MATCH "\nCMAKE_HOME_DIRECTORY:INTERNAL=([^\n]*)" built "\n${built}")
+  string(REGEX REPLACE "^'(.*)'$" "\\1" built "${CMAKE_MATCH_1}")
+  set(real "")
+  if(IS_DIRECTORY "${built}")  # on Windows, a Linux path names a folder of this drive
+    file(REAL_PATH "${built}" real BASE_DIRECTORY "${_ROOT}")
+  endif()
   file(REAL_PATH "${_ROOT}" here)
   if(CMAKE_HOST_WIN32)
     string(TOLOWER "${real}" real)
@@ -283,19 +278,9 @@ function(game_folder given)
     refuse("${PACKAGE} was built for ${built}, not for this checkout (a copy, or moved): build it here first (cmake --preset package --fresh, then cmake --build --preset package)")
   endif()
 
-  # One run at a time in a folder, from any checkout, by any user whose
-  # temporary folder is the same, by a lock there named for the folder.
-  set(temporary "$ENV{TMPDIR}")
-  if(CMAKE_HOST_WIN32)
-    set(temporary "$ENV{TEMP}")
-  elseif(NOT IS_DIRECTORY "${temporary}")
-    set(temporary /tmp)
-  endif()
-  pattern_of(key "${game}" ANY_CASE)
-  string(SHA256 key "${key}")
-  string(SUBSTRING "${key}" 0 16 key)
-  lock("${temporary}/quillmere-${key}.lock" 3 "another install or uninstall is running in ${game}")
-
+  # One run at a time from this checkout, by a lock its build made. (Runs
+  # from two checkouts into one folder are not kept apart: docs/package.md.)
+  lock("${_ROOT}/build/package/install.lock" 3 "another install or uninstall from this checkout is running")
   remove_ours(left SAY ${PLUGIN_FILES})
   if(NOT left STREQUAL "")
     refuse("cannot remove${left}, which a stopped run left${_DENIED}")

@@ -1,12 +1,9 @@
 #!/usr/bin/env bash
-# Checks a number a command was given, before anything long is built: the
-# environment variable NAME must hold a whole number from LOW to HIGH, in
-# decimal digits. Otherwise one line, and exit status 2.
+# Checks that the environment variable NAME holds a whole number from LOW to
+# HIGH, in decimal digits; otherwise one line, and exit status 2.
 # Usage: whole-number.sh NAME LOW HIGH
 set -euo pipefail
-name=$1
-low=$2
-high=$3
+name=$1 low=$2 high=$3
 value=${!name-}
 # At most 15 digits: beyond, bash's arithmetic would wrap.
 if [[ ! $value =~ ^[0-9]{1,15}$ ]] || ((10#$value < low || 10#$value > high)); then

@@ -1,12 +1,8 @@
-// What both benchmarks share, the Linux build's (bench/linux) and the shipped
-// DLL's (bench/shipped_dll): the world their frames run in, how many rounds
-// of times they take and how the rounds become one figure, and the target
-// the common frame is held to.
+// What both benchmarks share: the world their frames run in, and the target
+// the common frame's time is held to.
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
-#include <vector>
 
 #include "standins/world/world.h"
 
@@ -19,15 +15,6 @@ inline constexpr NeonColour BenchLime = {50, 205, 50};   // BenchCarA's neon col
 inline constexpr NeonColour BenchAmber = {255, 191, 0};  // BenchCarB's
 inline constexpr std::uint32_t BenchStartTick = 50'000'000;
 
-// Times are taken in this many rounds, frame and floor in turn, and the
-// median round counts: a moment when the machine is busier weighs on neither.
-inline constexpr int BenchRounds = 9;
 // The common frame (staying in, lit) may take at most this many times its
 // floor, the same native calls with none of the plugin's logic.
 inline constexpr double BenchTargetRatio = 1.30;
-
-// The middle value of `values` (the upper middle of an even count); not empty.
-inline double benchMedian(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}

@@ -1,21 +1,16 @@
-// What a frame costs, per situation, against a floor that makes the same
-// native calls in the same order with none of the plugin's logic.
-//
-// Times come from Google Benchmark (the median of rounds in which every
-// frame and floor take turns); instructions from valgrind's callgrind, which
-// this program runs on itself with --count-instructions (instruction counts
-// repeat on a noisy machine where times do not). Every frame is watched for
-// heap allocations through the C library's allocating functions (below): one
-// fails the run.
+// What a frame of the plugin costs, per situation, against a floor: the same
+// native calls in the same order with none of the plugin's logic, through the
+// Linux build's stand-in host, lean (it logs nothing). Times: Google
+// Benchmark's repetitions of each, in random order, and their median. Own
+// instructions, a frame's less its floor's: valgrind's callgrind, which this
+// program runs on itself (--count-instructions); they repeat on any machine,
+// busy or not, and each situation has a budget for them.
 //
 // Usage: frame_bench [--quick] [Google Benchmark's options]
-//   --quick  one round of a fixed 10 000 frames a case: checks that it runs,
-//            allocates nothing and keeps to the instruction target; times
-//            are not judged
-// Exit status 1 when a frame allocated, when a figure of the common frame
-// was not measured (a --benchmark_filter that leaves it out, say), when its
-// own instructions are over target, or (without --quick) when its
-// frame/floor time ratio is over target; 0 otherwise.
+//   --quick  one run of 10 000 frames each; times are not judged
+// Exit status 1 when a situation's own instructions are over its budget or
+// not counted, or (without --quick) when the common frame's time is over
+// BenchTargetRatio times its floor's or not measured.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -23,70 +18,20 @@
 #include <unistd.h>
 #include <valgrind/callgrind.h>
 
-#include <atomic>
-#include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "bench/linux/lean_host.h"
+#include "bench/common/bench_facts.h"
+#include "standins/linux/standins.h"
 #include "tests/common/player_facts.h"
 #include "tests/common/plugin_state.h"
-
-// --- Allocation counting. The C library's allocating functions are stood
-// in for here: malloc, calloc, realloc, aligned_alloc, posix_memalign,
-// memalign, valloc and pvalloc, each counted and handed to glibc's own
-// allocator. operator new in all its forms comes through malloc or
-// aligned_alloc. Not counted: allocations inside glibc that do not go
-// through these names (strdup, reallocarray, stdio's buffers), which the
-// frames cannot reach.
-
-namespace {
-std::atomic<long> allocations{0};
-void* counted(void* block) {
-  allocations.fetch_add(1, std::memory_order_relaxed);
-  return block;
-}
-}  // namespace
-
-// glibc's own allocator, under the names it exports for exactly this use.
-// NOLINTBEGIN(bugprone-reserved-identifier)
-extern "C" void* __libc_malloc(std::size_t);
-extern "C" void* __libc_calloc(std::size_t, std::size_t);
-extern "C" void* __libc_realloc(void*, std::size_t);
-extern "C" void* __libc_memalign(std::size_t, std::size_t);
-extern "C" void* __libc_valloc(std::size_t);
-extern "C" void* __libc_pvalloc(std::size_t);
-// NOLINTEND(bugprone-reserved-identifier)
-
-extern "C" void* malloc(std::size_t size) { return counted(__libc_malloc(size)); }
-extern "C" void* calloc(std::size_t count, std::size_t size) {
-  return counted(__libc_calloc(count, size));
-}
-extern "C" void* realloc(void* block, std::size_t size) {
-  return counted(__libc_realloc(block, size));
-}
-extern "C" void* aligned_alloc(std::size_t alignment, std::size_t size) {
-  return counted(__libc_memalign(alignment, size));
-}
-extern "C" void* memalign(std::size_t alignment, std::size_t size) {
-  return counted(__libc_memalign(alignment, size));
-}
-extern "C" int posix_memalign(void** block, std::size_t alignment, std::size_t size) {
-  if (alignment < sizeof(void*) || (alignment & (alignment - 1)) != 0) {
-    return EINVAL;
-  }
-  *block = counted(__libc_memalign(alignment, size));
-  return *block == nullptr && size != 0 ? ENOMEM : 0;
-}
-extern "C" void* valloc(std::size_t size) { return counted(__libc_valloc(size)); }
-extern "C" void* pvalloc(std::size_t size) { return counted(__libc_pvalloc(size)); }
 
 namespace {
 
@@ -94,111 +39,79 @@ constexpr std::uint32_t Now = BenchStartTick;
 constexpr NeonColour Lime = BenchLime;
 constexpr NeonColour Amber = BenchAmber;
 constexpr int CountedFrames = 1000;
-constexpr int QuickFrames = 10'000;
-constexpr double RoundSeconds = 0.05;  // each benchmark's least time in a round
-
-// The frame the summary is about, the one a player's ride is mostly made of,
-// and its targets: BenchTargetRatio, and this many instructions of its own.
+constexpr int Repetitions = 9;
+// The frame a player's ride is mostly made of, whose time is judged.
 constexpr const char* CommonSituation = "staying in, lit";
-constexpr long TargetOwnInstructions = 40;
 
 NeonColour scratch;  // where the floor's getter writes
 
-// A situation: how to set the world up once, what to restore before each
-// frame so that every frame is the same kind, and the native calls a frame of
-// that kind makes, as the floor makes them.
+// A situation, as the world and the plugin stand before each of its frames
+// (the vehicle the player sat in at the last frame and sits in now, 0 on foot;
+// the lights; the hotkey held or not), so that every frame is alike; the
+// floor, the native calls such a frame makes as the floor makes them; and
+// the budget of its own instructions.
 struct Situation {
   const char* name;
-  void (*setup)();
-  void (*prepare)();
+  GameHandle before, now;
+  bool lit, held;
   void (*floor)();
+  double budget;
 };
 
-// The player in BenchCarA, the hotkey the default one (the lean host has no
-// settings file) and not held.
-void inCarA(bool lit) {
-  resetPluginState();
-  loadHotkeySettings();
-  leanHostSetWorld(BenchCarA, Lime, Amber, Now);
-  neonState = {BenchCarA, BenchCarA, Lime, lit};
+// Every frame asks for the player's character and its vehicle; then, in this
+// order, a colour may be put back on the vehicle left, read from the one sat
+// in, or set dark on it. The floor for each mix, with no branch of its own.
+template <bool PutsBack, bool Reads, bool Darkens>
+void floor() {
+  playerCharacter();
+  occupiedVehicle(BenchPlayer);
+  if constexpr (PutsBack) {
+    setNeonColour(BenchCarA, Lime.red, Lime.green, Lime.blue);
+  }
+  if constexpr (Reads) {
+    readNeonColour(recordingHost.world.occupied, scratch);
+  }
+  if constexpr (Darkens) {
+    setNeonColour(BenchCarA, 0, 0, 0);
+  }
 }
 
 const Situation situations[] = {
-    {"on foot",
-     [] {
-       inCarA(true);
-       leanHost.world.occupied = 0;
-       neonState.currentVehicle = neonState.previousVehicle = 0;
-     },
-     [] {},
-     [] {
-       playerCharacter();
-       occupiedVehicle(BenchPlayer);
-     }},
-    {"getting in", [] { inCarA(true); }, [] { neonState.previousVehicle = 0; },
-     [] {
-       playerCharacter();
-       occupiedVehicle(BenchPlayer);
-       readNeonColour(BenchCarA, scratch);
-     }},
-    {"staying in, lit", [] { inCarA(true); }, [] {},
-     [] {
-       playerCharacter();
-       occupiedVehicle(BenchPlayer);
-       readNeonColour(BenchCarA, scratch);
-     }},
-    {"staying in, dark", [] { inCarA(false); }, [] {},
-     [] {
-       playerCharacter();
-       occupiedVehicle(BenchPlayer);
-     }},
-    {"switch (lit to dark)",
-     [] {
-       inCarA(true);
-       handleKeyEvent(DefaultKey, 1, 0, 0, 0, 0, 0);  // held from Now on
-     },
-     [] {
-       neonState.lightsOn = true;
-       lastSwitchTick = Now - (SwitchSpacingMs + 1);
-     },
-     [] {
-       playerCharacter();
-       occupiedVehicle(BenchPlayer);
-       readNeonColour(BenchCarA, scratch);
-       setNeonColour(BenchCarA, 0, 0, 0);
-     }},
-    {"getting out",
-     [] {
-       inCarA(false);
-       leanHost.world.occupied = 0;
-     },
-     [] { neonState.previousVehicle = BenchCarA; },
-     [] {
-       playerCharacter();
-       occupiedVehicle(BenchPlayer);
-       setNeonColour(BenchCarA, Lime.red, Lime.green, Lime.blue);
-     }},
-    {"vehicle to vehicle",
-     [] {
-       inCarA(false);
-       leanHost.world.occupied = BenchCarB;
-     },
-     [] { neonState.previousVehicle = BenchCarA; },
-     [] {
-       playerCharacter();
-       occupiedVehicle(BenchPlayer);
-       setNeonColour(BenchCarA, Lime.red, Lime.green, Lime.blue);
-       readNeonColour(BenchCarB, scratch);
-     }},
+    {"on foot", 0, 0, true, false, floor<false, false, false>, 14},
+    {"getting in", 0, BenchCarA, true, false, floor<false, true, false>, 23},
+    {"staying in, lit", BenchCarA, BenchCarA, true, false, floor<false, true, false>, 39},
+    {"staying in, dark", BenchCarA, BenchCarA, false, false, floor<false, false, false>, 38},
+    {"switch (lit to dark)", BenchCarA, BenchCarA, true, true, floor<false, true, true>, 83},
+    {"getting out", BenchCarA, 0, false, false, floor<true, false, false>, 39},
+    {"vehicle to vehicle", BenchCarA, BenchCarB, false, false, floor<true, true, false>, 46},
 };
 
+// The world for `situation`, once: the player, two vehicles, the hotkey the
+// default one (there is no settings file), held or not.
+void setup(const Situation& situation) {
+  resetPluginState();
+  resetStandins(Now);
+  recordingHost.lean = true;
+  loadHotkeySettings();
+  recordingHost.world.player = BenchPlayer;
+  worldAddVehicle(recordingHost.world, BenchCarA, Lime);
+  worldAddVehicle(recordingHost.world, BenchCarB, Amber);
+  recordingHost.world.occupied = situation.now;
+  if (situation.held) {
+    handleKeyEvent(DefaultKey, 1, 0, 0, 0, 0, 0);  // from Now on
+  }
+}
+
 enum Kind { Frame, Floor };
-const char* const kindNames[] = {"frame", "floor"};
 
-bool allocated = false;  // a frame allocated: the run fails
+std::string nameOf(const Situation& situation, Kind kind) {
+  return std::string(kind == Frame ? "frame/" : "floor/") + situation.name;
+}
 
+// What each frame starts from, then the frame or its floor.
 void runOne(const Situation& situation, Kind kind) {
-  situation.prepare();
+  neonState = {situation.before, situation.before, Lime, situation.lit};
+  lastSwitchTick = Now - (SwitchSpacingMs + 1);
   if (kind == Frame) {
     runFrame();
   } else {
@@ -207,54 +120,39 @@ void runOne(const Situation& situation, Kind kind) {
 }
 
 void timeFrames(benchmark::State& state, const Situation* situation, Kind kind) {
-  situation->setup();
-  const long before = allocations.load(std::memory_order_relaxed);
+  setup(*situation);
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the benchmark idiom
     runOne(*situation, kind);
     benchmark::ClobberMemory();
   }
-  if (allocations.load(std::memory_order_relaxed) != before) {
-    allocated = true;
-    state.SkipWithError("a frame allocated");
-  }
 }
 
-// Keeps every run's time per frame, in nanoseconds, by benchmark name, and
-// prints none of them: the table at the end says what they came to.
-class Collector : public benchmark::BenchmarkReporter {
+// Keeps each benchmark's time per frame in nanoseconds, by name: the median
+// of its repetitions, or its one run. Prints nothing: the table says it.
+class Medians : public benchmark::BenchmarkReporter {
  public:
-  // The library's own header warns that it "was built as DEBUG": Debian's
-  // build keeps its assertions. Said here in one line instead.
-  bool ReportContext(const Context& context) override {
-    std::fprintf(stderr,
-                 "%d CPUs at %.0f MHz. Google Benchmark is Debian's build, assertions on: they "
-                 "run outside the timed frames.\n",
-                 context.cpu_info.num_cpus, context.cpu_info.cycles_per_second / 1e6);
-    return true;
-  }
+  bool ReportContext(const Context&) override { return true; }
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
-      times[run.run_name.function_name].push_back(run.GetAdjustedRealTime());
+      if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median") {
+        times[run.run_name.function_name] = run.GetAdjustedRealTime();
+      }
     }
   }
-  std::map<std::string, std::vector<double>> times;
+  std::map<std::string, double> times;
 };
-
-std::string benchmarkName(const Situation& situation, Kind kind) {
-  return std::string(kindNames[kind]) + "/" + situation.name;
-}
 
 // Under callgrind: each situation and kind, counted alone, in its own dump.
 int countInstructions() {
   for (const Situation& situation : situations) {
     for (Kind kind : {Frame, Floor}) {
-      situation.setup();
+      setup(situation);
       for (int i = 0; i < 10; ++i) {  // warm: lazy binding and caches out of the count
         runOne(situation, kind);
       }
-      situation.setup();
+      setup(situation);
       // Named before the count: the client request keeps only the pointer.
-      const std::string name = benchmarkName(situation, kind);
+      const std::string name = nameOf(situation, kind);
       CALLGRIND_ZERO_STATS;
       for (int i = 0; i < CountedFrames; ++i) {
         runOne(situation, kind);
@@ -266,7 +164,7 @@ int countInstructions() {
 }
 
 // Runs this program under callgrind and reads the instructions per frame of
-// each dump. Empty when valgrind is missing or fails.
+// each dump, by name; none when valgrind is missing or fails.
 std::map<std::string, double> instructionsPerFrame() {
   std::map<std::string, double> result;
   const std::filesystem::path folder =
@@ -291,197 +189,81 @@ std::map<std::string, double> instructionsPerFrame() {
     waitpid(child, &status, 0);
   }
   posix_spawn_file_actions_destroy(&quiet);
-  if (status == 0) {
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-      std::ifstream in(entry.path());
-      std::string name;
-      double total = -1;
-      for (std::string text; std::getline(in, text);) {
-        if (text.rfind("desc: Trigger: Client Request: ", 0) == 0) {
-          name = text.substr(std::strlen("desc: Trigger: Client Request: "));
-        } else if (text.rfind("totals: ", 0) == 0 || text.rfind("summary: ", 0) == 0) {
-          total = std::atof(text.substr(text.find(' ') + 1).c_str());
-        }
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    std::ifstream in(entry.path());
+    std::string name;
+    double total = -1;
+    for (std::string text; std::getline(in, text);) {
+      if (text.rfind("desc: Trigger: Client Request: ", 0) == 0) {
+        name = text.substr(std::strlen("desc: Trigger: Client Request: "));
+      } else if (text.rfind("totals: ", 0) == 0 || text.rfind("summary: ", 0) == 0) {
+        total = std::atof(text.substr(text.find(' ') + 1).c_str());
       }
-      if (!name.empty() && total >= 0) {
-        result[name] = total / CountedFrames;
-      }
+    }
+    if (status == 0 && !name.empty() && total >= 0) {
+      result[name] = total / CountedFrames;
     }
   }
   std::filesystem::remove_all(folder);
   return result;
 }
 
-struct Options {
-  bool countInstructions = false;    // this run is the one under callgrind
-  bool quick = false;                // a fixed few frames each, times not judged
-  std::vector<char*> benchmarkArgs;  // the rest, for Google Benchmark
-};
-
-Options readOptions(int argc, char** argv) {
-  Options options;
-  for (int i = 0; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--count-instructions") == 0) {
-      options.countInstructions = true;
-    } else if (std::strcmp(argv[i], "--quick") == 0) {
-      options.quick = true;
-    } else {
-      options.benchmarkArgs.push_back(argv[i]);
-    }
-  }
-  return options;
-}
-
-// Every situation and kind, timed by Google Benchmark in rounds, frame and
-// floor taken in turn within each, so that a machine busier at one moment
-// than another weighs on both alike; the median of the rounds, by name.
-std::map<std::string, double> timeEverySituation(Options& options) {
-  int count = static_cast<int>(options.benchmarkArgs.size());
-  benchmark::Initialize(&count, options.benchmarkArgs.data());
-  const int rounds = options.quick ? 1 : BenchRounds;
-  for (int round = 0; round < rounds; ++round) {
-    for (const Situation& situation : situations) {
-      for (Kind kind : {Frame, Floor}) {
-        auto* registered = benchmark::RegisterBenchmark(benchmarkName(situation, kind).c_str(),
-                                                        timeFrames, &situation, kind);
-        if (options.quick) {
-          registered->Iterations(QuickFrames);
-        } else {
-          registered->MinTime(RoundSeconds);
-        }
-      }
-    }
-  }
-  Collector collector;
-  benchmark::RunSpecifiedBenchmarks(&collector);
-  benchmark::Shutdown();
-  std::map<std::string, double> medians;
-  for (const auto& [name, times] : collector.times) {
-    medians[name] = benchMedian(times);
-  }
-  return medians;
-}
-
-// What was measured: median nanoseconds and instructions per frame, by
-// benchmark name. A figure that was not measured (a --benchmark_filter left
-// it out, or callgrind did not run) is missing, never a number.
-struct Figures {
-  std::map<std::string, double> nanoseconds;
-  std::map<std::string, double> instructions;
-
-  static std::optional<double> of(const std::map<std::string, double>& figures,
-                                  const Situation& situation, Kind kind) {
-    const auto found = figures.find(benchmarkName(situation, kind));
-    return found == figures.end() ? std::nullopt : std::optional<double>(found->second);
-  }
-  std::optional<double> ratio(const Situation& situation) const {
-    const auto frame = of(nanoseconds, situation, Frame);
-    const auto floor = of(nanoseconds, situation, Floor);
-    return frame && floor ? std::optional<double>(*frame / *floor) : std::nullopt;
-  }
-  std::optional<double> own(const Situation& situation) const {
-    const auto frame = of(instructions, situation, Frame);
-    const auto floor = of(instructions, situation, Floor);
-    return frame && floor ? std::optional<double>(*frame - *floor) : std::nullopt;
-  }
-};
-
-// A figure in a column `width` wide with `decimals`, or "-" where it is missing.
-std::string cell(std::optional<double> figure, int width, int decimals) {
-  char text[32];
-  if (figure) {
-    std::snprintf(text, sizeof text, "%*.*f", width, decimals, *figure);
-  } else {
-    std::snprintf(text, sizeof text, "%*s", width, "-");
-  }
-  return text;
-}
-
-void printTable(const Figures& figures, const Options& options) {
-  std::printf("Times: the median of %d rounds%s; instructions: callgrind, %d frames each.\n",
-              options.quick ? 1 : BenchRounds,
-              options.quick ? " (--quick: one round of a fixed count, times not judged)"
-                            : ", frame and floor in turn",
-              CountedFrames);
-  std::printf("\n%-22s %10s %10s %7s %12s %12s %6s\n", "situation", "frame ns", "floor ns", "ratio",
-              "frame instr", "floor instr", "own");
-  for (const Situation& situation : situations) {
-    std::printf("%-22s %s %s %s %s %s %s\n", situation.name,
-                cell(Figures::of(figures.nanoseconds, situation, Frame), 10, 2).c_str(),
-                cell(Figures::of(figures.nanoseconds, situation, Floor), 10, 2).c_str(),
-                cell(figures.ratio(situation), 7, 2).c_str(),
-                cell(Figures::of(figures.instructions, situation, Frame), 12, 0).c_str(),
-                cell(Figures::of(figures.instructions, situation, Floor), 12, 0).c_str(),
-                cell(figures.own(situation), 6, 0).c_str());
-  }
-}
-
-const Situation* situationNamed(const char* name) {
-  for (const Situation& situation : situations) {
-    if (std::strcmp(situation.name, name) == 0) {
-      return &situation;
-    }
-  }
-  return nullptr;
-}
-
-// The common frame's summary against its targets; 0 when every judged one
-// is met. A judged figure that is missing fails, naming it.
-int judge(const Figures& figures, const Options& options) {
-  const Situation* common = situationNamed(CommonSituation);
-  if (common == nullptr) {
-    std::printf("FAILED: no situation is named \"%s\"\n", CommonSituation);
-    return 1;
-  }
-  std::printf(
-      "\nThe common frame, %s (targets: ratio at most %.2f%s, own instructions at most %ld):\n",
-      common->name, BenchTargetRatio, options.quick ? ", not judged with --quick" : "",
-      TargetOwnInstructions);
-  int status = 0;
-  const std::optional<double> ratio = figures.ratio(*common);
-  if (ratio) {
-    std::printf("frame/floor ratio: %.2f\n", *ratio);
-  } else {
-    std::printf("FAILED: no time for %s or %s (left out by a --benchmark_filter?)\n",
-                benchmarkName(*common, Frame).c_str(), benchmarkName(*common, Floor).c_str());
-    status = 1;
-  }
-  const std::optional<double> own = figures.own(*common);
-  if (own) {
-    std::printf("own instructions per frame: %.0f\n", *own);
-  }
-  if (allocated) {
-    std::printf("FAILED: a frame allocated\n");
-    status = 1;
-  }
-  if (!own) {
-    std::printf("FAILED: no instruction count for %s or %s\n",
-                benchmarkName(*common, Frame).c_str(), benchmarkName(*common, Floor).c_str());
-    status = 1;
-  } else if (*own > TargetOwnInstructions) {
-    std::printf("FAILED: own instructions per frame %.0f, over %ld\n", *own, TargetOwnInstructions);
-    status = 1;
-  }
-  if (!options.quick && ratio && *ratio > BenchTargetRatio) {
-    std::printf("FAILED: frame/floor ratio over %.2f\n", BenchTargetRatio);
-    status = 1;
-  }
-  return status;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options options = readOptions(argc, argv);
-  if (options.countInstructions) {
+  if (argc > 1 && std::strcmp(argv[1], "--count-instructions") == 0) {
     return countInstructions();
   }
-  Figures figures;
-  figures.nanoseconds = timeEverySituation(options);
-  figures.instructions = instructionsPerFrame();
-  if (figures.instructions.empty()) {
-    std::printf("valgrind's callgrind did not run: no instruction counts\n");
+  const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+  std::string interleaved = "--benchmark_enable_random_interleaving=true";
+  std::vector<char*> options{argv[0], interleaved.data()};
+  options.insert(options.end(), argv + (quick ? 2 : 1), argv + argc);
+  int count = static_cast<int>(options.size());
+  benchmark::Initialize(&count, options.data());
+  for (const Situation& situation : situations) {
+    for (Kind kind : {Frame, Floor}) {
+      auto* timed = benchmark::RegisterBenchmark(nameOf(situation, kind).c_str(), timeFrames,
+                                                 &situation, kind);
+      quick ? timed->Iterations(10'000)
+            : timed->MinTime(0.05)->Repetitions(Repetitions)->ReportAggregatesOnly(true);
+    }
   }
-  printTable(figures, options);
-  return judge(figures, options);
+  Medians medians;
+  benchmark::RunSpecifiedBenchmarks(&medians);
+  benchmark::Shutdown();
+  std::map<std::string, double> instructions = instructionsPerFrame();
+
+  // A figure not measured (a --benchmark_filter left it out, say) is NaN:
+  // printed so, and over any budget or target.
+  const auto figure = [](std::map<std::string, double>& figures, const std::string& name) {
+    return figures.count(name) != 0 ? figures[name] : std::nan("");
+  };
+  std::printf(
+      "Times: %s; instructions: callgrind, %d frames each.\n\n%-22s %10s %10s %7s %8s %8s\n",
+      quick ? "one run of 10 000 frames each (--quick: not judged)"
+            : "the median of repetitions, in random order",
+      CountedFrames, "situation", "frame ns", "floor ns", "ratio", "own", "budget");
+  int status = 0;
+  double commonRatio = std::nan("");
+  for (const Situation& situation : situations) {
+    const std::string frame = nameOf(situation, Frame);
+    const std::string floor = nameOf(situation, Floor);
+    const double ratio = figure(medians.times, frame) / figure(medians.times, floor);
+    const double own = figure(instructions, frame) - figure(instructions, floor);
+    const bool over = !(own <= situation.budget);
+    std::printf("%-22s %10.2f %10.2f %7.2f %8.0f %8.0f%s\n", situation.name,
+                figure(medians.times, frame), figure(medians.times, floor), ratio, own,
+                situation.budget, over ? "  FAILED: over budget, or not counted" : "");
+    status |= over ? 1 : 0;
+    commonRatio = situation.name == std::string(CommonSituation) ? ratio : commonRatio;
+  }
+  if (!quick) {
+    std::printf("\nframe/floor ratio, the common frame: %.2f (target: at most %.2f)\n", commonRatio,
+                BenchTargetRatio);
+    if (!(commonRatio <= BenchTargetRatio)) {
+      std::printf("FAILED: the common frame's time, against its floor's\n");
+      status = 1;
+    }
+  }
+  return status;
 }

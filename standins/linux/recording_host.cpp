@@ -1,8 +1,17 @@
 #include <cstring>
 
+#include "host/platform.h"
 #include "standins/linux/standins.h"
 
 RecordingHost recordingHost;
+StandinClock standinClock;
+
+extern "C" std::uint32_t GetTickCount() {
+  // Relaxed: tests set the clock before they drive the plugin; the count
+  // only has to be exact once the threads that call it have been joined.
+  standinClock.calls.fetch_add(1, std::memory_order_relaxed);
+  return standinClock.now.load(std::memory_order_relaxed);
+}
 
 void resetStandins(std::uint32_t now) {
   std::memset(static_cast<void*>(&recordingHost), 0, sizeof recordingHost);
@@ -44,7 +53,9 @@ void nativePush64(std::uint64_t value) {
 }
 std::uint64_t* nativeCall() {
   RecordingHost& host = recordingHost;
-  worldLogNativeCall(host.natives, host.pendingCall);
+  if (!host.lean) {
+    worldLogNativeCall(host.natives, host.pendingCall);
+  }
   host.resultSlot = worldAnswerNative(host.world, host.pendingCall);
   return &host.resultSlot;
 }

@@ -1,11 +1,8 @@
-// Stand-ins for the Windows calls and the script host, for the Linux build.
-//
-// The plugin's sources call GetTickCount, GetPrivateProfileIntA and the host's
-// functions; on Linux these files supply them, and tests steer them through
-// the records below, as lwIP's test port sets sys_now: a clock that only
-// moves when a test sets it, a settings file the test fills in, a host that
-// records every call, and the tiny game world of standins/world. Single
-// threaded, except GetTickCount, which the keyboard handler may call from
+// The Windows calls and the script host the plugin calls, for the Linux
+// build, steered by tests through the records below, as lwIP's test port sets
+// sys_now: a clock that moves when a test sets it, a settings file the test
+// fills in, a host that records every call and answers from standins/world.
+// Single threaded, but GetTickCount, which the keyboard handler may call from
 // another thread (the clock is atomic for that).
 #pragma once
 
@@ -54,6 +51,7 @@ struct RecordingHost {
   std::uint32_t scriptWaitCalls;  // scriptWait calls made
   // scriptWait throws StandinScriptStopped once called this often; 0: never.
   std::uint32_t scriptWaitLimit;
+  bool lean;  // native calls are answered, not logged: the least a host must do, for timing
 };
 extern RecordingHost recordingHost;
 

@@ -5,22 +5,20 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 
 namespace {
 
-constexpr int MaxScripts = 8;
-constexpr int MaxHandlers = 8;
-constexpr int KeyQueueSize = 1024;
-
-// A registered script. Invariant: function is null exactly for a free slot;
-// fiber is null until the slot's first frame after registration or restart.
+// The registered script. Invariant: function is null when none is; fiber is
+// null until its first frame after registration or restart.
 struct Script {
   ScriptFunction function;  // what the script runs
   void* fiber;              // the fiber it runs on
   bool returned;            // the function returned (the host then never resumes it)
 };
 
+// A keyboard event, the handler's seven arguments.
 struct KeyEvent {
   std::uint32_t key;
   std::uint16_t repeats;
@@ -28,45 +26,34 @@ struct KeyEvent {
   std::int32_t fourth, fifth, sixth, isUpNow;
 };
 
-// The input thread's queue. Invariant: queued - delivered events wait in
-// events[delivered % size ..], and queued - delivered <= KeyQueueSize.
-struct KeyQueue {
-  CRITICAL_SECTION lock;          // guards the fields below; events are copied out under it
-  CONDITION_VARIABLE changed;     // signalled on every push and every delivery
-  KeyEvent events[KeyQueueSize];  // ring buffer
-  std::uint64_t queued;           // events ever queued
-  std::uint64_t delivered;        // events ever delivered to the handlers
-  HANDLE thread;                  // the input thread, started with the first event
-};
-
 StandinDllState state;
 // Set by standinSetLean, kept across standinReset: a mode of the host, not a record.
 bool lean;
 NativeCallRecord pendingCall;  // the native call between nativeInit and nativeCall
 std::uint64_t resultSlot;      // what nativeCall returns a pointer to
-Script scripts[MaxScripts];
-bool scriptRunning;  // a script's fiber runs now, not the frame loop's
+Script script;
+bool scriptRunning;  // the script's fiber runs now, not the frame loop's
 void* hostFiber;     // the frame loop's fiber
 
-// Handlers are read by the input thread and changed by the frame thread.
+// The handler is read by the input thread and changed by the frame thread.
 CRITICAL_SECTION handlerLock;
-KeyboardHandler handlers[MaxHandlers];
+KeyboardHandler handler;
 
-KeyQueue keys;
+// The input thread, started with the first event: it waits, alertable, and
+// each event is an asynchronous procedure call queued to it, run in order.
+HANDLE inputThread;
 HMODULE plugin;
-HMODULE self;  // this DLL, the host
 
 // The test clock's reading. Relaxed: one value with no other data hanging
 // on it; the test sets it between frames, and a key event reading an old
 // value for a moment is as it would be with a real clock.
 std::atomic<std::uint32_t> testTicks;
 
-// Notes the first of the host's own Windows calls that failed, for the test.
-// The input thread calls none of them, so the frame thread alone writes it.
-void failed(const char* call) {
-  if (state.failedCall == nullptr) {
-    state.failedCall = call;
-  }
+// Ends the process: the host cannot do what a test relies on.
+[[noreturn]] void fatal(const char* what) {
+  std::fprintf(stderr, "the stand-in host: %s\n", what);
+  std::fflush(stderr);
+  ExitProcess(3);
 }
 
 void record(const RegistrationRecord& entry) {
@@ -77,82 +64,41 @@ void record(const RegistrationRecord& entry) {
 
 DWORD WINAPI testGetTickCount() { return testTicks.load(std::memory_order_relaxed); }
 
-// Calls visit(name, slot) for each function the image at `base` imports by
-// name from `dll`, `slot` being its entry in the import address table, until
-// visit returns true; true when one did.
-template <typename Visit>
-bool anyImport(std::uint8_t* base, const char* dll, Visit visit) {
-  auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
-  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-  const IMAGE_DATA_DIRECTORY& directory =
+// Points `module`'s import of KERNEL32's `name` at `replacement`; false when
+// it has none. The plugin calls its imports through its import address
+// table, so this redirects every call.
+bool patchImport(HMODULE module, const char* name, void* replacement) {
+  auto* base = reinterpret_cast<std::uint8_t*>(module);
+  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
+      base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& imports =
       nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-  if (directory.VirtualAddress == 0) {
-    return false;
-  }
-  for (auto* import = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
-       import->Name != 0; ++import) {
-    if (_stricmp(reinterpret_cast<const char*>(base + import->Name), dll) != 0) {
-      continue;
-    }
-    auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->OriginalFirstThunk);
-    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk);
-    for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) {
+  for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+       imports.VirtualAddress != 0 && dll->Name != 0; ++dll) {
+    auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
+    auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
+    for (; _stricmp(reinterpret_cast<const char*>(base + dll->Name), "KERNEL32.dll") == 0 &&
+           names->u1.AddressOfData != 0;
+         ++names, ++slot) {
+      const auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) ||
+          std::strcmp(reinterpret_cast<const char*>(byName->Name), name) != 0) {
         continue;
       }
-      auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-      if (visit(reinterpret_cast<const char*>(byName->Name), slots)) {
-        return true;
+      DWORD protection = 0;
+      if (VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE,
+                         &protection) == 0) {
+        fatal("VirtualProtect failed");
       }
+      slot->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
+      VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, protection, &protection);
+      return true;
     }
   }
   return false;
 }
 
-// Whether the DLL at `path` imports from the host only what the host
-// exports, read from the file mapped as an image, before anything of it
-// runs. Windows' loader refuses such a DLL; Wine's binds the missing
-// function to a stub and loads it, so the check is made here.
-bool hostExportsEveryImport(const wchar_t* path) {
-  HMODULE image = LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-  if (image == nullptr) {
-    return true;  // not an image at all: the load itself fails, as it should
-  }
-  // An image resource's handle has its low bits set; the image starts below.
-  auto* base = reinterpret_cast<std::uint8_t*>(reinterpret_cast<ULONG_PTR>(image) &
-                                               ~static_cast<ULONG_PTR>(3));
-  const bool missing = anyImport(base, "ScriptHookV.dll", [](const char* name, IMAGE_THUNK_DATA*) {
-    return GetProcAddress(self, name) == nullptr;
-  });
-  FreeLibrary(image);
-  return !missing;
-}
-
-// Points `module`'s import of dll!name at `replacement`. The plugin calls
-// imports through its import address table, so this redirects every call.
-bool patchImport(HMODULE module, const char* dll, const char* name, void* replacement) {
-  return anyImport(reinterpret_cast<std::uint8_t*>(module), dll,
-                   [name, replacement](const char* imported, IMAGE_THUNK_DATA* slot) {
-                     if (std::strcmp(imported, name) != 0) {
-                       return false;
-                     }
-                     DWORD protection = 0;
-                     if (VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function,
-                                        PAGE_READWRITE, &protection) == 0) {
-                       failed("VirtualProtect");
-                       return false;
-                     }
-                     slot->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
-                     if (VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, protection,
-                                        &protection) == 0) {
-                       failed("VirtualProtect");
-                     }
-                     return true;
-                   });
-}
-
-void WINAPI runScript(void* parameter) {
-  Script& script = *static_cast<Script*>(parameter);
+void WINAPI runScript(void*) {
   ++state.scriptStarts;
   script.function();
   // A script function is not meant to return; if one does, it is not resumed.
@@ -162,7 +108,7 @@ void WINAPI runScript(void* parameter) {
   }
 }
 
-void dropFiber(Script& script) {
+void dropFiber() {
   if (script.fiber != nullptr) {
     DeleteFiber(script.fiber);
     script.fiber = nullptr;
@@ -170,60 +116,34 @@ void dropFiber(Script& script) {
   script.returned = false;
 }
 
-void deliver(const KeyEvent& event) {
+void CALLBACK deliver(ULONG_PTR data) {
+  const KeyEvent event = *reinterpret_cast<KeyEvent*>(data);
+  delete reinterpret_cast<KeyEvent*>(data);
   EnterCriticalSection(&handlerLock);
-  for (KeyboardHandler handler : handlers) {
-    if (handler != nullptr) {
-      handler(event.key, event.repeats, event.scanCode, event.fourth, event.fifth, event.sixth,
-              event.isUpNow);
-    }
+  if (handler != nullptr) {
+    handler(event.key, event.repeats, event.scanCode, event.fourth, event.fifth, event.sixth,
+            event.isUpNow);
   }
   LeaveCriticalSection(&handlerLock);
 }
 
-DWORD WINAPI inputThread(void*) {
-  EnterCriticalSection(&keys.lock);
+void CALLBACK signal(ULONG_PTR done) { SetEvent(reinterpret_cast<HANDLE>(done)); }
+
+DWORD WINAPI waitForEvents(void*) {
   for (;;) {
-    while (keys.delivered == keys.queued) {
-      SleepConditionVariableCS(&keys.changed, &keys.lock, INFINITE);
-    }
-    const KeyEvent event = keys.events[keys.delivered % KeyQueueSize];
-    LeaveCriticalSection(&keys.lock);
-    deliver(event);
-    EnterCriticalSection(&keys.lock);
-    ++keys.delivered;
-    WakeAllConditionVariable(&keys.changed);
+    SleepEx(INFINITE, TRUE);
   }
 }
 
-// Queues `event` for the input thread; its number, to wait for, or 0 when
-// no input thread could be started (the event is then dropped).
-std::uint64_t post(const KeyEvent& event) {
-  EnterCriticalSection(&keys.lock);
-  if (keys.thread == nullptr) {
-    keys.thread = CreateThread(nullptr, 0, inputThread, nullptr, 0, nullptr);
-    if (keys.thread == nullptr) {
-      LeaveCriticalSection(&keys.lock);
-      failed("CreateThread");
-      return 0;
-    }
+// Queues `call` with `data` for the input thread.
+void queue(PAPCFUNC call, ULONG_PTR data) {
+  if (inputThread == nullptr &&
+      (inputThread = CreateThread(nullptr, 0, waitForEvents, nullptr, 0, nullptr)) == nullptr) {
+    fatal("CreateThread failed");
   }
-  while (keys.queued - keys.delivered == KeyQueueSize) {
-    SleepConditionVariableCS(&keys.changed, &keys.lock, INFINITE);
+  if (QueueUserAPC(call, inputThread, data) == 0) {
+    fatal("QueueUserAPC failed");
   }
-  keys.events[keys.queued % KeyQueueSize] = event;
-  const std::uint64_t sequence = ++keys.queued;
-  WakeAllConditionVariable(&keys.changed);
-  LeaveCriticalSection(&keys.lock);
-  return sequence;
-}
-
-void waitUntilDelivered(std::uint64_t sequence) {
-  EnterCriticalSection(&keys.lock);
-  while (keys.delivered < sequence) {
-    SleepConditionVariableCS(&keys.changed, &keys.lock, INFINITE);
-  }
-  LeaveCriticalSection(&keys.lock);
 }
 
 }  // namespace
@@ -234,52 +154,37 @@ extern "C" {
 
 void standinDllScriptRegister(void* module, ScriptFunction function) {
   record({RegistrationCall::ScriptRegister, module, function, nullptr});
-  for (Script& script : scripts) {
-    if (script.function == nullptr) {
-      script = {function, nullptr, false};
-      return;
-    }
+  if (script.function != nullptr) {
+    fatal("a second script registered; it holds one");
   }
-  ++state.refusedScripts;
+  script = {function, nullptr, false};
 }
 
 void standinDllScriptUnregister(ScriptFunction function) {
   record({RegistrationCall::ScriptUnregister, nullptr, function, nullptr});
-  for (Script& script : scripts) {
-    if (script.function == function) {
-      dropFiber(script);
-      script.function = nullptr;
-    }
+  if (script.function == function) {
+    dropFiber();
+    script.function = nullptr;
   }
 }
 
-void standinDllKeyboardHandlerRegister(KeyboardHandler handler) {
-  record({RegistrationCall::HandlerRegister, nullptr, nullptr, handler});
-  bool taken = false;
+void standinDllKeyboardHandlerRegister(KeyboardHandler registered) {
+  record({RegistrationCall::HandlerRegister, nullptr, nullptr, registered});
   EnterCriticalSection(&handlerLock);
-  for (KeyboardHandler& slot : handlers) {
-    if (slot == nullptr) {
-      slot = handler;
-      taken = true;
-      break;
-    }
-  }
+  const bool taken = handler != nullptr;
+  handler = taken ? handler : registered;
   LeaveCriticalSection(&handlerLock);
-  if (!taken) {
-    ++state.refusedHandlers;
+  if (taken) {
+    fatal("a second keyboard handler registered; it holds one");
   }
 }
 
-void standinDllKeyboardHandlerUnregister(KeyboardHandler handler) {
-  record({RegistrationCall::HandlerUnregister, nullptr, nullptr, handler});
+void standinDllKeyboardHandlerUnregister(KeyboardHandler registered) {
+  record({RegistrationCall::HandlerUnregister, nullptr, nullptr, registered});
   // Taking the lock waits out a delivery in progress: after this returns the
   // handler is not called again, and its module may go.
   EnterCriticalSection(&handlerLock);
-  for (KeyboardHandler& slot : handlers) {
-    if (slot == handler) {
-      slot = nullptr;
-    }
-  }
+  handler = handler == registered ? nullptr : handler;
   LeaveCriticalSection(&handlerLock);
 }
 
@@ -320,15 +225,12 @@ STANDIN_API int standinLoadPlugin(const char* path, StandinClock clock) {
   if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, widePath, MAX_PATH * 4) == 0) {
     return 0;
   }
-  if (!hostExportsEveryImport(widePath)) {
-    return 0;
-  }
   plugin = LoadLibraryW(widePath);
   if (plugin == nullptr) {
     return 0;
   }
-  if (clock == StandinTestClock && !patchImport(plugin, "KERNEL32.dll", "GetTickCount",
-                                                reinterpret_cast<void*>(testGetTickCount))) {
+  if (clock == StandinTestClock &&
+      !patchImport(plugin, "GetTickCount", reinterpret_cast<void*>(testGetTickCount))) {
     // Not left loaded on the real clock: unloading withdraws what it registered.
     standinUnloadPlugin();
     return 0;
@@ -344,74 +246,37 @@ STANDIN_API void standinUnloadPlugin() {
 }
 
 STANDIN_API void standinRunFrames(int count) {
-  if (hostFiber == nullptr) {
-    // The thread that runs frames becomes the host's fiber, once, on its first frame.
-    hostFiber = ConvertThreadToFiber(nullptr);
-    if (hostFiber == nullptr) {
-      failed("ConvertThreadToFiber");
-      return;
+  // The thread that runs frames becomes the host's fiber, once, on its first frame.
+  if (hostFiber == nullptr && (hostFiber = ConvertThreadToFiber(nullptr)) == nullptr) {
+    fatal("ConvertThreadToFiber failed");
+  }
+  for (int frame = 0; frame < count && script.function != nullptr && !script.returned; ++frame) {
+    if (script.fiber == nullptr && (script.fiber = CreateFiber(0, runScript, nullptr)) == nullptr) {
+      fatal("CreateFiber failed");
     }
-  }
-  for (int frame = 0; frame < count; ++frame) {
-    for (Script& script : scripts) {
-      if (script.function == nullptr || script.returned) {
-        continue;
-      }
-      if (script.fiber == nullptr) {
-        script.fiber = CreateFiber(0, runScript, &script);
-        if (script.fiber == nullptr) {
-          failed("CreateFiber");
-          continue;
-        }
-      }
-      scriptRunning = true;
-      SwitchToFiber(script.fiber);
-      scriptRunning = false;
-    }
+    scriptRunning = true;
+    SwitchToFiber(script.fiber);
+    scriptRunning = false;
   }
 }
 
-STANDIN_API void standinRestartScripts() {
-  for (Script& script : scripts) {
-    dropFiber(script);
-  }
-}
-
-STANDIN_API int standinScriptCount() {
-  int count = 0;
-  for (const Script& script : scripts) {
-    count += script.function != nullptr ? 1 : 0;
-  }
-  return count;
-}
-
-STANDIN_API int standinHandlerCount() {
-  EnterCriticalSection(&handlerLock);
-  int count = 0;
-  for (KeyboardHandler handler : handlers) {
-    count += handler != nullptr ? 1 : 0;
-  }
-  LeaveCriticalSection(&handlerLock);
-  return count;
-}
-
-STANDIN_API void standinSendKey(std::uint32_t key, std::uint16_t repeats, std::uint8_t scanCode,
-                                std::int32_t fourth, std::int32_t fifth, std::int32_t sixth,
-                                std::int32_t isUpNow) {
-  waitUntilDelivered(post({key, repeats, scanCode, fourth, fifth, sixth, isUpNow}));
-}
+STANDIN_API void standinRestartScripts() { dropFiber(); }
 
 STANDIN_API void standinPostKey(std::uint32_t key, std::uint16_t repeats, std::uint8_t scanCode,
                                 std::int32_t fourth, std::int32_t fifth, std::int32_t sixth,
                                 std::int32_t isUpNow) {
-  post({key, repeats, scanCode, fourth, fifth, sixth, isUpNow});
+  queue(deliver, reinterpret_cast<ULONG_PTR>(
+                     new KeyEvent{key, repeats, scanCode, fourth, fifth, sixth, isUpNow}));
 }
 
 STANDIN_API void standinWaitForKeys() {
-  EnterCriticalSection(&keys.lock);
-  const std::uint64_t queued = keys.queued;
-  LeaveCriticalSection(&keys.lock);
-  waitUntilDelivered(queued);
+  HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (done == nullptr) {
+    fatal("CreateEvent failed");
+  }
+  queue(signal, reinterpret_cast<ULONG_PTR>(done));
+  WaitForSingleObject(done, INFINITE);
+  CloseHandle(done);
 }
 
 STANDIN_API void standinSetLean(int on) { lean = on != 0; }
@@ -420,12 +285,9 @@ STANDIN_API void standinSetClock(std::uint32_t now) {
   testTicks.store(now, std::memory_order_relaxed);
 }
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
-    self = instance;
     InitializeCriticalSection(&handlerLock);
-    InitializeCriticalSection(&keys.lock);
-    InitializeConditionVariable(&keys.changed);
   }
   return TRUE;
 }

@@ -21,10 +21,7 @@ StandinVehicle* worldAddVehicle(StandinWorld& world, GameHandle handle, NeonColo
   return vehicle;
 }
 
-void worldBeginNativeCall(NativeCallRecord& call, std::uint64_t hash) {
-  call.hash = hash;
-  call.argCount = 0;
-}
+void worldBeginNativeCall(NativeCallRecord& call, std::uint64_t hash) { call = {hash, {}, 0}; }
 
 void worldPushNativeArgument(NativeCallRecord& call, std::uint64_t value) {
   if (call.argCount < MaxNativeArguments) {
@@ -85,11 +82,7 @@ std::uint64_t worldAnswerNative(StandinWorld& world, const NativeCallRecord& cal
 
 void worldLogNativeCall(NativeCallLog& log, const NativeCallRecord& call) {
   if (log.count < NativeLogSize) {
-    NativeCallRecord& entry = log.log[log.count];
-    entry = {call.hash, {}, call.argCount};
-    for (std::uint32_t i = 0; i < call.argCount && i < MaxNativeArguments; ++i) {
-      entry.args[i] = call.args[i];
-    }
+    log.log[log.count] = call;  // its arguments beyond argCount zero since it began
   }
   ++log.count;
 }

@@ -2,12 +2,12 @@
 // what the game does for each of the plugin's four natives, and the records
 // of what the plugin asked of a host.
 //
-// Three hosts use it: the Linux build's recording host (standins/linux), the
-// stand-in ScriptHookV.dll (standins/scripthookv_dll) and the Linux
-// benchmark's lean host (bench/linux). Each keeps the call being made between
-// nativeInit and nativeCall in a NativeCallRecord, has the world answer it
-// with worldAnswerNative, and logs it or not as it pleases; so a test of any
-// of them sees the same game. Script thread only, like the natives.
+// Two hosts use it: the Linux build's (standins/linux, the Linux benchmark's
+// too) and the stand-in ScriptHookV.dll (standins/scripthookv_dll). Each keeps
+// the call being made between nativeInit and nativeCall in a
+// NativeCallRecord, has the world answer it with worldAnswerNative, and logs
+// it or not; so a test of either sees the same game. Script thread only,
+// like the natives.
 #pragma once
 
 #include <cstdint>
@@ -47,7 +47,8 @@ struct NativeCallRecord {
   std::uint32_t argCount;  // pushes since nativeInit; the first MaxNativeArguments are kept
 };
 
-// A host's nativeInit and nativePush64: start `call` for `hash`, append an argument.
+// A host's nativeInit and nativePush64: start `call` for `hash` (every argument
+// zero), append an argument.
 void worldBeginNativeCall(NativeCallRecord& call, std::uint64_t hash);
 void worldPushNativeArgument(NativeCallRecord& call, std::uint64_t value);
 

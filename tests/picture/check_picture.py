@@ -45,9 +45,8 @@ PLUGIN_SET = re.compile(r"^ *(\d+\.\d{3}) s  plugin  (switches|puts) vehicle (\d
 
 
 def play(play_sh, ride, svg):
-    env = dict(os.environ, NO_COLOR="1")
     done = subprocess.run([play_sh, "--svg", svg, ride], capture_output=True, text=True,
-                          env=env, timeout=60, check=False)
+                          timeout=60, check=False)
     if done.returncode != 0:
         raise AssertionError(f"play.sh failed ({done.returncode}): {done.stderr.strip()}")
     return done.stdout

@@ -1,411 +1,729 @@
-// The ride simulator: plays a ride script against the shipped plugin, loaded
-// through the stand-in host, and prints a trace a person can follow: what the
-// ride did (the player's moves and keys, the settings, the host's restarts),
-// apart from what the plugin did (the colours it set, from the host's record
-// of its native calls), with every vehicle's neon colour beside the plugin's
-// lines. With --svg it also draws the ride as a picture.
-//
-// Usage: ride.exe [--swatches] [--svg FILE] [--name NAME --relative-to FOLDER]
-//                 --folder FOLDER PLUGIN RIDE
-//   PLUGIN      the plugin to load (dist/Quillmere.asi)
-//   RIDE        the ride script; see default.ride for the steps it knows
-//   --folder    an empty folder of the caller's, the ride's current folder,
-//               where the plugin reads Quillmere.ini; the caller removes it
-//   --swatches  draws each colour as a 24-bit colour swatch too
-//   --svg FILE  draws the ride into FILE, an SVG picture
-//   --name NAME, --relative-to FOLDER
-//               RIDE is a copy of the ride NAME, as Linux names it (a
-//               backslash one of its letters), whose settings files are
-//               found from FOLDER: messages and the picture name the ride
-//               NAME, and a settings-file PATH starts from FOLDER. play.sh
-//               plays a copy because Wine reads some Linux names as others.
-// Paths may be given as Linux names them (under Wine) or as Windows does,
-// in any letters: the arguments are read as the wide command line holds them.
-//
-// A script with an error stops before anything is played, with one line on
-// standard error, "file:line: what is wrong", and exit status 2. Anything
-// else that fails (the plugin does not load, a file cannot be written) stops
-// the ride with one line, "error: what failed", and exit status 1; the
-// settings file the ride wrote goes either way.
+// The ride tool, which play.sh runs under Wine:  ride.exe PLUGIN FOLDER < RIDE
+// Plays the ride on standard input against PLUGIN through the stand-in host,
+// in FOLDER, where the plugin reads Quillmere.ini and the settings-file step
+// on line N finds its file copied as settings-N: it opens no file a ride
+// names. Writes a trace, then the picture from its line "<svg " on. A ride
+// that cannot be played: "LINE: what is wrong", status 2, nothing played; an
+// expect step that fails: "LINE: expected ..., got ...", status 1, after the
+// trace and the picture so far; any other failure: "error: ...", status 1.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
+#include <functional>
+#include <iostream>
+#include <iterator>
+#include <optional>
+#include <sstream>
 #include <stdexcept>
-#include <string>
-#include <vector>
 
 #include "standins/scripthookv_dll/scripthookv_dll.h"
 #include "tests/common/player_facts.h"
-#include "tools/ride/picture.h"
-#include "tools/ride/record.h"
-#include "tools/ride/script.h"
 #include "tools/wine/windows_path.h"
 
 namespace {
 
+// A heading of the ride script's.
+struct NoteRecord {
+  std::uint32_t ms;     // when it stands
+  std::string heading;  // its text: UTF-8 with no control character
+};
+
+// A key, and when it was down: [from, to) ms, to UINT32_MAX while it stays down.
+struct KeyRecord {
+  std::uint32_t code;                                         // Windows virtual-key code
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> down;  // in time order
+};
+
+// A stretch of frames in which a vehicle had one neon colour: [from, to) ms.
+struct ColourRecord {
+  std::uint32_t from, to;
+  NeonColour colour;
+};
+
+// A colour the plugin set, as the host's record of its native calls shows it.
+struct PluginSetRecord {
+  std::uint32_t ms;   // the frame's time
+  int vehicle;        // by number
+  NeonColour colour;  // what it set
+  bool switched;      // on the vehicle the player sat in: a switch, not a colour put back
+};
+
+// The whole ride. Invariant: every list is in time order.
+struct RideRecord {
+  std::vector<NoteRecord> notes;                           // its headings
+  std::vector<KeyRecord> keys;                             // in the order they were first used
+  std::vector<ColourRecord> neon[StandinMaxVehicles + 1];  // by vehicle, from its first frame
+  std::vector<PluginSetRecord> sets;                       // every colour the plugin set
+  std::uint32_t endMs = 0;                                 // how long the ride took
+};
+
+bool sameColour(const NeonColour& a, const NeonColour& b) {
+  return a.red == b.red && a.green == b.green && a.blue == b.blue;
+}
+bool isDark(const NeonColour& colour) { return sameColour(colour, {0, 0, 0}); }
+std::string colourText(const NeonColour& c) {  // "R,G,B"
+  return std::to_string(c.red) + "," + std::to_string(c.green) + "," + std::to_string(c.blue);
+}
+std::string keyName(std::uint32_t code);
+
 constexpr std::uint32_t FrameMs = 16;           // about 60 frames a second
 constexpr std::uint32_t StartTick = 5'000'000;  // an ordinary tick, far from the wrap
+constexpr std::uint32_t LongestRideMs = 86'400'000;
+constexpr std::size_t LargestRide = 16 << 20;  // bytes
 constexpr GameHandle PlayerCharacter = 0x100;
 constexpr GameHandle VehicleHandleBase = 0x1000;  // vehicle N is handle base + N
-constexpr std::size_t LargestRide = 16 << 20;     // bytes of a ride script
 
-// A failure of the machine rather than of the script.
-struct RideFailure : std::runtime_error {
+// A step that cannot be played, read before anything plays; or, while the
+// ride plays, an expect step that does not hold.
+struct ScriptError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The caller's folder for the ride as the current directory, where the
-// plugin reads .\\Quillmere.ini. On the way out the previous directory comes
-// back and the settings file goes; the folder is the caller's to remove.
-class RideFolder {
- public:
-  explicit RideFolder(const std::string& folder) : path_(windowsPath(folder)) {
-    wchar_t previous[MAX_PATH];
-    const DWORD previousLength = GetCurrentDirectoryW(MAX_PATH, previous);
-    if (previousLength == 0 || previousLength > MAX_PATH) {
-      throw RideFailure("cannot find the current folder");
-    }
-    previous_ = previous;
-    if (SetCurrentDirectoryW(wideText(path_).c_str()) == 0) {
-      throw RideFailure("cannot make " + path_ + " the current folder");
-    }
-  }
-  ~RideFolder() {
-    SetCurrentDirectoryW(previous_.c_str());
-    DeleteFileW(wideText(settingsPath()).c_str());
-  }
-  RideFolder(const RideFolder&) = delete;
-  RideFolder& operator=(const RideFolder&) = delete;
-
-  // Written by its whole path, never relative to whatever is current.
-  void writeSettings(const std::string& bytes) const {
-    std::ofstream out(fileName(settingsPath()), std::ios::binary);
-    if (!(out << bytes) || !out.flush()) {
-      throw RideFailure("cannot write " + settingsPath());
-    }
-  }
-
- private:
-  std::string settingsPath() const { return path_ + "\\" + IniFileName; }
-  std::wstring previous_;  // the current folder before
-  std::string path_;       // the ride's folder, as Windows names it
-};
-
-// The plugin loaded by the stand-in host on the test clock, in a world with
-// the player character and no vehicle, for as long as the object lives.
-class LoadedPlugin {
- public:
-  explicit LoadedPlugin(const std::string& path) {
-    standinReset(StartTick);
-    standinState()->world.player = PlayerCharacter;
-    if (standinLoadPlugin(windowsPath(path).c_str(), StandinTestClock) == 0) {
-      throw RideFailure("cannot load the plugin " + path +
-                        " (not a DLL for this machine, or it does not import GetTickCount)");
-    }
-  }
-  ~LoadedPlugin() { standinUnloadPlugin(); }
-  LoadedPlugin(const LoadedPlugin&) = delete;
-  LoadedPlugin& operator=(const LoadedPlugin&) = delete;
-};
-
-GameHandle handleOf(int vehicle) { return VehicleHandleBase + vehicle; }
-int numberOf(GameHandle handle) { return handle - VehicleHandleBase; }
-StandinWorld& world() { return standinState()->world; }
-
-// The ride being played: where it stands, and its records so far.
+// The ride as it plays.
 struct Ride {
-  const RideFolder& folder;   // where the plugin reads its settings
-  bool swatches = false;      // draw colour swatches in the trace
+  std::string folder;         // as Windows names it
   RideRecord record;          // what happened so far
   std::uint32_t elapsed = 0;  // ms since the ride began
 };
+using Play = std::function<void(Ride&)>;
 
-// --- The trace: a line for each record, as it is made.
+StandinWorld& world() { return standinState()->world; }
+GameHandle handleOf(int vehicle) { return VehicleHandleBase + vehicle; }
 
-std::string describe(const Ride& ride, const NeonColour& c) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%3d,%3d,%3d", c.red, c.green, c.blue);
-  std::string out = text;
-  if (ride.swatches) {
-    char swatch[64];
-    std::snprintf(swatch, sizeof swatch, " \x1b[48;2;%d;%d;%dm    \x1b[0m", c.red, c.green, c.blue);
-    out += swatch;
-  }
-  return out;
-}
-
-// Every vehicle's colour as the world holds it now.
-std::string vehicleColours(const Ride& ride) {
-  std::string out;
-  for (int n = 1; n <= StandinMaxVehicles; ++n) {
+// "   2.144 s  player  presses N (78)", and with `colours` every vehicle's.
+void trace(const Ride& ride, const char* who, const std::string& what, bool colours = false) {
+  std::string columns;
+  for (int n = 1; colours && n <= StandinMaxVehicles; ++n) {
     if (const StandinVehicle* vehicle = worldFindVehicle(world(), handleOf(n))) {
-      out += "  vehicle " + std::to_string(n) + " " + describe(ride, vehicle->neon);
+      char text[32];
+      std::snprintf(text, sizeof text, "  vehicle %d %3d,%3d,%3d", n, vehicle->neon.red,
+                    vehicle->neon.green, vehicle->neon.blue);
+      columns += text;
     }
   }
-  return out;
+  std::printf("%8.3f s  %-7s %-*s%s\n", ride.elapsed / 1000.0, who, columns.empty() ? 0 : 50,
+              what.c_str(), columns.c_str());
 }
 
-// "   2.144 s  player  presses N (78)"
-void trace(std::uint32_t ms, const char* who, const std::string& what,
-           const std::string& colours = "") {
-  if (colours.empty()) {
-    std::printf("%8.3f s  %-7s %s\n", ms / 1000.0, who, what.c_str());
-  } else {
-    std::printf("%8.3f s  %-7s %-46s%s\n", ms / 1000.0, who, what.c_str(), colours.c_str());
-  }
-}
-
-std::string colourText(const NeonColour& c) {
-  return std::to_string(c.red) + "," + std::to_string(c.green) + "," + std::to_string(c.blue);
-}
-
-std::string pluginDid(const PluginSetRecord& set) {
-  const std::string vehicle = "vehicle " + std::to_string(set.vehicle);
-  if (!set.switched) {
-    return "puts " + vehicle + "'s colour back: sets " + colourText(set.colour);
-  }
-  return "switches " + vehicle + (isDark(set.colour) ? " dark" : " lit") + ": sets " +
-         colourText(set.colour);
-}
-
-// --- Playing: each step makes its records, and the trace says so.
-
-std::int32_t low32(std::uint64_t value) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
-}
-
-// The world as it stands after the frame at `ms`.
-FrameRecord frameRecord(std::uint32_t ms, const StandinWorld& standing) {
-  FrameRecord frame{ms, standing.occupied == 0 ? 0 : numberOf(standing.occupied), 0, {}};
-  for (int i = 0; i < standing.vehicleCount; ++i) {
-    const int n = numberOf(standing.vehicles[i].handle);
-    frame.present |= 1u << (n - 1);
-    frame.neon[n] = standing.vehicles[i].neon;
-  }
-  return frame;
-}
-
-// The colours the plugin set in the frame at `ms`, as the host recorded its
-// native calls: on the vehicle the player sits in, a switch.
-std::vector<PluginSetRecord> colourSets(std::uint32_t ms, const StandinDllState& host) {
-  std::vector<PluginSetRecord> sets;
-  for (int i = 0; i < host.natives.count && i < NativeLogSize; ++i) {
-    const NativeCallRecord& call = host.natives.log[i];
-    if (call.hash == GameNatives::NeonColourSetter && call.argCount == 4) {
-      const GameHandle vehicle = low32(call.args[0]);
-      sets.push_back({ms,
-                      numberOf(vehicle),
-                      {low32(call.args[1]), low32(call.args[2]), low32(call.args[3])},
-                      vehicle == host.world.occupied});
-    }
-  }
-  return sets;
-}
-
-bool sameWorld(const FrameRecord& a, const FrameRecord& b) {
-  if (a.occupied != b.occupied || a.present != b.present) {
-    return false;
-  }
-  for (int n = 1; n <= StandinMaxVehicles; ++n) {
-    if (present(a, n) && !sameColour(a.neon[n], b.neon[n])) {
-      return false;
-    }
-  }
-  return true;
-}
-
-// One frame at the ride's time: the host resumes the plugin's script once.
-// The frame is recorded when the world it leaves differs from the last one
-// recorded, so a long ride's records stay as small as what happened in it.
+// One frame: the host resumes the plugin's script once. The world is
+// recorded when it differs from the last record, and the colours the plugin
+// set, from the host's record of its native calls, are traced.
 void playFrame(Ride& ride) {
   StandinDllState& host = *standinState();
   standinSetClock(StartTick + ride.elapsed);
   host.natives.count = 0;
   standinRunFrames(1);
-  const FrameRecord frame = frameRecord(ride.elapsed, host.world);
-  if (ride.record.frames.empty() || !sameWorld(ride.record.frames.back(), frame)) {
-    ride.record.frames.push_back(frame);
+  for (int i = 0; i < host.world.vehicleCount; ++i) {
+    const NeonColour& now = host.world.vehicles[i].neon;
+    auto& stretches = ride.record.neon[host.world.vehicles[i].handle - VehicleHandleBase];
+    if (stretches.empty() || !sameColour(stretches.back().colour, now)) {
+      stretches.push_back({ride.elapsed, ride.elapsed, now});
+    }
+    stretches.back().to = ride.elapsed + FrameMs;
   }
-  for (const PluginSetRecord& set : colourSets(ride.elapsed, host)) {
+  for (int i = 0; i < host.natives.count && i < NativeLogSize; ++i) {
+    const NativeCallRecord& call = host.natives.log[i];
+    const auto low32 = [&call](int at) { return static_cast<std::int32_t>(call.args[at]); };
+    if (call.hash != GameNatives::NeonColourSetter || call.argCount != 4) {
+      continue;
+    }
+    const PluginSetRecord set{ride.elapsed,
+                              low32(0) - VehicleHandleBase,
+                              {low32(1), low32(2), low32(3)},
+                              low32(0) == host.world.occupied};
     ride.record.sets.push_back(set);
-    trace(set.ms, "plugin", pluginDid(set), vehicleColours(ride));
+    std::string what = "puts vehicle " + std::to_string(set.vehicle) + "'s colour back: sets ";
+    if (set.switched) {
+      std::string keys;
+      for (const KeyRecord& key : ride.record.keys) {
+        if (!key.down.empty() && key.down.back().second == UINT32_MAX) {
+          keys += (keys.empty() ? "" : ", ") + keyName(key.code);
+        }
+      }
+      what = "switches vehicle " + std::to_string(set.vehicle) +
+             (isDark(set.colour) ? " dark" : " lit") + " (" + (keys.empty() ? "no key" : keys) +
+             " down): sets ";
+    }
+    trace(ride, "plugin", what + colourText(set.colour), true);
   }
 }
 
-void play(Ride& ride, const NoteStep& step) {
-  ride.record.notes.push_back({ride.elapsed, step.heading});
-  std::printf("\n-- %s\n", step.heading.c_str());
-}
-
-void play(Ride& ride, const SettingsStep& step) {
-  ride.folder.writeSettings(step.iniText);
-  trace(ride.elapsed, "ride", "writes Quillmere.ini: " + step.shown);
-}
-
-void play(Ride& ride, const BoardStep& step) {
-  const GameHandle handle = handleOf(step.vehicle);
-  if (step.colour) {
-    worldAddVehicle(world(), handle, *step.colour);
+void writeSettings(const Ride& ride, const std::string& bytes, const std::string& shown) {
+  std::ofstream out(fileName(ride.folder + "\\" + IniFileName), std::ios::binary);
+  if (!(out << bytes) || !out.flush()) {
+    throw std::runtime_error("cannot write " + ride.folder + "\\" + IniFileName);
   }
-  world().occupied = handle;
-  trace(ride.elapsed, "player",
-        (step.fromAnother ? "moves into vehicle " : "gets in vehicle ") +
-            std::to_string(step.vehicle),
-        vehicleColours(ride));
+  trace(ride, "ride", "writes Quillmere.ini: " + shown);
 }
 
-void play(Ride& ride, const GetOutStep&) {
-  world().occupied = 0;
-  trace(ride.elapsed, "player", "gets out");
+// --- Reading the ride: every step checked before anything plays.
+
+// What reading keeps from line to line, to refuse what cannot be played.
+struct Reading {
+  int line = 0;                 // the line being read
+  std::uint32_t elapsedMs = 0;  // the waits so far: at most LongestRideMs
+  int occupied = 0;             // the vehicle the player sits in, 0 on foot
+  std::optional<NeonColour> own[StandinMaxVehicles + 1];  // each vehicle's own colour, once given
+};
+using Words = std::vector<std::string>;  // a line's words after its step's name
+
+std::string inQuotes(const std::string& text) {  // cut to 40 bytes
+  return "'" + text.substr(0, 40) + (text.size() > 40 ? "'..." : "'");
+}
+
+std::string lower(std::string text) {
+  for (char& c : text) {
+    c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  }
+  return text;
+}
+
+std::uint32_t wholeNumber(const std::string& word, std::uint32_t low, std::uint32_t high,
+                          const std::string& what) {
+  std::uint64_t value = word.empty() ? high + 1ull : 0;
+  for (char c : word) {
+    value = c >= '0' && c <= '9' && value <= high ? value * 10 + (c - '0') : high + 1ull;
+  }
+  if (value < low || value > high) {
+    throw ScriptError(what + " must be a whole number from " + std::to_string(low) + " to " +
+                      std::to_string(high) + ", not " + inQuotes(word));
+  }
+  return static_cast<std::uint32_t>(value);
+}
+
+NeonColour colourOf(const std::string& word) {
+  Words parts;
+  std::istringstream in(word + ",");
+  for (std::string part; std::getline(in, part, ',');) {
+    parts.push_back(part);
+  }
+  if (parts.size() != 3) {
+    throw ScriptError("a colour is R,G,B (three numbers from 0 to 255), not " + inQuotes(word));
+  }
+  std::int32_t channels[3];
+  for (int i = 0; i < 3; ++i) {
+    channels[i] = static_cast<std::int32_t>(wholeNumber(parts[i], 0, 255, "a colour's part"));
+  }
+  return {channels[0], channels[1], channels[2]};
+}
+
+constexpr struct {
+  const char* name;
+  std::uint32_t code;
+} NamedKeys[] = {{"Tab", 9},     {"Enter", 13},  {"Shift", 16},   {"Ctrl", 17},
+                 {"Alt", 18},    {"Space", 32},  {"LShift", 160}, {"RShift", 161},
+                 {"LCtrl", 162}, {"RCtrl", 163}, {"LAlt", 164},   {"RAlt", 165}};
+constexpr std::uint32_t F1 = 112;  // F1 to F12 are 112 to 123
+
+// A key as keyName names it, in any letter case, or code:N for any code. A
+// bare number is refused: "7" would be both the 7 key and code 7.
+std::uint32_t keyCode(const std::string& word) {
+  if (lower(word).rfind("code:", 0) == 0) {
+    return wholeNumber(word.substr(5), 0, HighestKeyCode, "a key code");
+  }
+  for (std::uint32_t code = 0; code <= HighestKeyCode; ++code) {
+    if (lower(word) == lower(keyName(code))) {
+      return code;
+    }
+  }
+  throw ScriptError(inQuotes(word) +
+                    " is not a key: a letter, a digit, F1-F12, Shift, Ctrl, Alt, "
+                    "..., or a key code as code:78");
+}
+
+Play board(const Words& words, const std::string&, Reading& reading, bool fromAnother) {
+  const int vehicle = static_cast<int>(wholeNumber(words[0], 1, StandinMaxVehicles, "a vehicle"));
+  std::optional<NeonColour> colour;
+  if (words.size() == 2) {
+    reading.own[vehicle] = colour = colourOf(words[1]);
+  } else if (!reading.own[vehicle]) {
+    throw ScriptError("vehicle " + words[0] + " is new: give its neon colour as R,G,B");
+  }
+  if (reading.occupied == vehicle || (!fromAnother && reading.occupied != 0)) {
+    throw ScriptError("the player already sits in vehicle " + std::to_string(reading.occupied) +
+                      (fromAnother ? "" : ": get-out first, or move-into"));
+  }
+  if (fromAnother && reading.occupied == 0) {
+    throw ScriptError("the player is on foot: get-in first");
+  }
+  reading.occupied = vehicle;
+  return [vehicle, colour, fromAnother](Ride& ride) {
+    if (colour) {
+      worldAddVehicle(world(), handleOf(vehicle), *colour);
+    }
+    world().occupied = handleOf(vehicle);
+    trace(ride, "player",
+          (fromAnother ? "moves into vehicle " : "gets in vehicle ") + std::to_string(vehicle),
+          true);
+  };
 }
 
 // A key event as a game window's message gives it: a press was up before, a
 // release was down before.
-void play(Ride& ride, const KeyStep& step) {
-  standinSetClock(StartTick + ride.elapsed);
-  const std::int32_t up = step.down ? 0 : 1;
-  standinSendKey(step.code, 1, 0, 0, 0, up, up);
-  ride.record.keys.push_back({ride.elapsed, step.code, step.down});
-  trace(ride.elapsed, "player", (step.down ? "presses " : "releases ") + keyName(step.code));
+Play key(const Words& words, const std::string&, Reading&, bool down) {
+  const std::uint32_t code = keyCode(words[0]);
+  return [code, down](Ride& ride) {
+    standinSetClock(StartTick + ride.elapsed);
+    standinPostKey(code, 1, 0, 0, 0, down ? 0 : 1, down ? 0 : 1);
+    standinWaitForKeys();
+    auto key = std::find_if(ride.record.keys.begin(), ride.record.keys.end(),
+                            [code](const KeyRecord& known) { return known.code == code; });
+    if (key == ride.record.keys.end()) {
+      key = ride.record.keys.insert(key, {code, {}});
+    }
+    const bool wasDown = !key->down.empty() && key->down.back().second == UINT32_MAX;
+    if (down && !wasDown) {
+      key->down.emplace_back(ride.elapsed, UINT32_MAX);
+    } else if (!down && wasDown) {
+      key->down.back().second = ride.elapsed;
+    }
+    trace(ride, "player",
+          (down ? "presses " : "releases ") + keyName(code) + " (" + std::to_string(code) + ")");
+  };
 }
 
-void play(Ride& ride, const WaitStep& step) {
-  for (std::uint32_t waited = 0; waited < step.milliseconds; waited += FrameMs) {
-    playFrame(ride);
-    ride.elapsed += FrameMs;
+// The neon of a vehicle after the last frame played: dark, lit (its own
+// colour) or a colour.
+Play expect(const Words& words, const std::string&, Reading& reading, bool) {
+  const int vehicle = static_cast<int>(wholeNumber(words[0], 1, StandinMaxVehicles, "a vehicle"));
+  if (!reading.own[vehicle]) {
+    throw ScriptError("vehicle " + words[0] + " has not appeared yet");
   }
+  NeonColour wanted = lower(words[1]) == "lit"    ? *reading.own[vehicle]
+                      : lower(words[1]) == "dark" ? NeonColour{0, 0, 0}
+                                                  : colourOf(words[1]);
+  std::string shown = lower(words[1]) + " (" + colourText(wanted) + ")";
+  if (lower(words[1]) == "lit" && isDark(wanted)) {
+    throw ScriptError("vehicle " + words[0] + "'s own colour is dark: expect it as 0,0,0");
+  }
+  return [vehicle, wanted, shown](Ride&) {
+    const NeonColour got = worldFindVehicle(world(), handleOf(vehicle))->neon;
+    if (!sameColour(got, wanted)) {
+      throw ScriptError("expected vehicle " + std::to_string(vehicle) + " " + shown + ", got " +
+                        colourText(got));
+    }
+  };
 }
 
-void play(Ride& ride, const RestartStep&) {
-  standinRestartScripts();
-  trace(ride.elapsed, "host", "restarts the plugin's script");
+Play note(const Words&, const std::string& rest, Reading&, bool) {
+  return [rest](Ride& ride) {
+    ride.record.notes.push_back({ride.elapsed, rest});
+    std::printf("\n-- %s\n", rest.c_str());
+  };
 }
 
-RideRecord playRide(const std::vector<Step>& steps, const std::string& folderPath,
-                    const std::string& pluginPath, const std::string& title, bool swatches) {
-  const RideFolder folder(folderPath);
-  const LoadedPlugin plugin(pluginPath);
-  std::printf(
-      "Playing a ride with %s, a frame every %u ms.\n"
-      "The plugin reads its settings when the host starts its script: on the first\n"
-      "frame and on each restart.\n\n",
-      printable(pluginPath).c_str(), static_cast<unsigned>(FrameMs));
-  std::printf("%8s    %-7s %-46s%s\n", "time", "who", "what", "neon colours (red,green,blue)");
-  Ride ride{folder, swatches, {}};
-  ride.record.title = title;
-  for (const Step& step : steps) {
-    std::visit([&ride](const auto& kind) { play(ride, kind); }, step);
+// The settings file's [keys], each NAME=VALUE as written, whatever it is.
+Play settings(const Words& words, const std::string& rest, Reading&, bool) {
+  std::string text = std::string("[") + IniSection + "]\r\n";
+  for (const std::string& word : words) {
+    if (word.find('=') == 0 || word.find('=') == std::string::npos) {
+      throw ScriptError(std::string("settings take NAME=VALUE, such as ") + IniMainKey + "=" +
+                        std::to_string(DefaultKey) + ", not " + inQuotes(word));
+    }
+    text += word + "\r\n";
   }
-  const StandinDllState& host = *standinState();
-  if (host.failedCall != nullptr) {
-    throw RideFailure(std::string("the stand-in host's ") + host.failedCall + " failed");
-  }
-  if (host.refusedScripts + host.refusedHandlers != 0) {
-    throw RideFailure("the stand-in host had no room for the plugin's script or keyboard handler");
-  }
-  ride.record.endMs = ride.elapsed;
-  std::printf("\nThe ride took %.3f s.\n", ride.elapsed / 1000.0);
-  return ride.record;
+  return [text, rest](Ride& ride) { writeSettings(ride, text, rest.empty() ? "no key" : rest); };
 }
 
-// --- The command line.
+Play settingsFile(const Words& words, const std::string&, Reading& reading, bool) {
+  return [copy = "\\settings-" + std::to_string(reading.line), named = words[0]](Ride& ride) {
+    std::ifstream in(fileName(ride.folder + copy), std::ios::binary);
+    if (!in) {
+      throw std::runtime_error("no copy of the settings file " + named + " in " + ride.folder);
+    }
+    writeSettings(ride, {std::istreambuf_iterator<char>(in), {}}, "a copy of " + named);
+  };
+}
 
-struct Options {
-  bool swatches = false;   // --swatches
-  std::string svg;         // --svg FILE, or empty
-  std::string name;        // --name NAME, or empty: RIDE is the ride itself
-  std::string relativeTo;  // --relative-to FOLDER, or empty: RIDE's folder
-  std::string folder;      // --folder FOLDER
-  std::string plugin;      // PLUGIN
-  std::string ride;        // RIDE
+Play getOut(const Words&, const std::string&, Reading& reading, bool) {
+  if (reading.occupied == 0) {
+    throw ScriptError("the player is on foot already");
+  }
+  reading.occupied = 0;
+  return [](Ride& ride) {
+    world().occupied = 0;
+    trace(ride, "player", "gets out");
+  };
+}
+
+// Time passes, a frame every FrameMs.
+Play wait(const Words& words, const std::string&, Reading& reading, bool) {
+  const std::uint32_t ms = wholeNumber(words[0], 1, LongestRideMs, "a wait");
+  if (ms > LongestRideMs - reading.elapsedMs) {
+    throw ScriptError("the ride would last more than a day (" + std::to_string(LongestRideMs) +
+                      " ms) here, after " + std::to_string(reading.elapsedMs) + " ms");
+  }
+  reading.elapsedMs += ms;
+  return [ms](Ride& ride) {
+    for (std::uint32_t waited = 0; waited < ms; waited += FrameMs, ride.elapsed += FrameMs) {
+      playFrame(ride);
+    }
+  };
+}
+
+Play restart(const Words&, const std::string&, Reading&, bool) {
+  return [](Ride& ride) {
+    standinRestartScripts();
+    trace(ride, "host", "restarts the plugin's script");
+  };
+}
+
+// Every step a ride may take, a row each: its name (in any letter case), what
+// follows it, how many words, how it is read into what it plays, and a flag
+// for that.
+constexpr std::size_t Any = 1000;
+constexpr struct {
+  const char* name;
+  const char* usage;
+  std::size_t fewestWords, mostWords;
+  Play (*read)(const Words&, const std::string& rest, Reading&, bool);
+  bool flag;
+} Steps[] = {
+    {"note", "TEXT", 0, Any, note, false},
+    {"settings", "[NAME=VALUE...]", 0, Any, settings, false},
+    {"settings-file", "PATH", 1, 1, settingsFile, false},
+    {"get-in", "VEHICLE [R,G,B]", 1, 2, board, false},
+    {"move-into", "VEHICLE [R,G,B]", 1, 2, board, true},  // from the vehicle the player is in
+    {"get-out", "", 0, 0, getOut, false},
+    {"key-down", "KEY", 1, 1, key, true},
+    {"key-up", "KEY", 1, 1, key, false},
+    {"wait", "MILLISECONDS", 1, 1, wait, false},
+    {"restart", "", 0, 0, restart, false},
+    {"expect", "VEHICLE dark|lit|R,G,B", 2, 2, expect, false},
 };
 
-bool readOptions(const std::vector<std::string>& arguments, Options& options) {
-  std::vector<std::string> positional;
-  for (std::size_t i = 1; i < arguments.size(); ++i) {
-    if (arguments[i] == "--swatches") {
-      options.swatches = true;
-    } else if (arguments[i] == "--svg" && i + 1 < arguments.size()) {
-      options.svg = arguments[++i];
-    } else if (arguments[i] == "--name" && i + 1 < arguments.size()) {
-      options.name = arguments[++i];
-    } else if (arguments[i] == "--relative-to" && i + 1 < arguments.size()) {
-      options.relativeTo = arguments[++i];
-    } else if (arguments[i] == "--folder" && i + 1 < arguments.size()) {
-      options.folder = arguments[++i];
-    } else {
-      positional.push_back(arguments[i]);
+// Whether `text` is UTF-8 with no control character but a tab, and none XML
+// refuses: what the trace and the picture show as it is.
+bool plainText(const std::string& text) {
+  std::wstring wide(text.size(), L'\0');
+  const int size = static_cast<int>(text.size());
+  wide.resize(static_cast<std::size_t>(
+      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), size)));
+  for (wchar_t c : wide) {
+    if ((c < 0x20 && c != L'\t') || c == 0x7F || c == 0xFFFE || c == 0xFFFF) {
+      return false;
     }
   }
-  if (positional.size() != 2 || options.folder.empty() ||
-      options.name.empty() != options.relativeTo.empty()) {
-    return false;
-  }
-  options.plugin = positional[0];
-  options.ride = positional[1];
-  return true;
+  return !wide.empty() || text.empty();
 }
 
-// The whole run: 0, or 2 for a ride that cannot be played, or 1 for a
-// failure on the way (thrown as RideFailure).
+// A step of the ride, and its line.
+struct Step {
+  int line;
+  Play play;
+};
+
+// Reads a whole ride: a UTF-8 byte-order mark skipped, lines ending in LF or
+// CRLF, '#' starting a comment. Throws ScriptError("LINE: what is wrong").
+std::vector<Step> readRide(const std::string& bytes) {
+  std::istringstream in(bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? bytes.substr(3) : bytes);
+  std::vector<Step> steps;
+  Reading reading;
+  for (std::string text; std::getline(in, text);) {
+    ++reading.line;
+    try {
+      if (!text.empty() && text.back() == '\r') {
+        text.pop_back();
+      }
+      if (!plainText(text)) {
+        throw ScriptError("not UTF-8 text, or it holds a control character");
+      }
+      const std::string content = text.substr(0, text.find('#'));
+      std::istringstream line(content);
+      std::string name;
+      Words words;
+      line >> name;
+      for (std::string word; line >> word;) {
+        words.push_back(word);
+      }
+      // What follows the step's name, blanks at both ends dropped.
+      std::string rest = content.substr(content.find(name) + name.size());
+      rest.erase(0, rest.find_first_not_of(" \t"));
+      rest.erase(rest.find_last_not_of(" \t") + 1);
+      std::string known;
+      for (const auto& step : Steps) {
+        known += (known.empty() ? "" : ", ") + std::string(step.name);
+        if (lower(name) == step.name &&
+            (words.size() < step.fewestWords || words.size() > step.mostWords)) {
+          throw ScriptError(std::string("usage: ") + step.name + (*step.usage ? " " : "") +
+                            step.usage);
+        } else if (lower(name) == step.name) {
+          steps.push_back({reading.line, step.read(words, rest, reading, step.flag)});
+          known.clear();
+          break;
+        }
+      }
+      if (!name.empty() && !known.empty()) {
+        throw ScriptError("unknown step " + inQuotes(name) + " (known: " + known + ")");
+      }
+    } catch (const ScriptError& error) {
+      throw ScriptError(std::to_string(reading.line) + ": " + error.what());
+    }
+  }
+  if (steps.empty()) {
+    throw ScriptError(std::to_string(std::max(reading.line, 1)) +
+                      ": nothing to play (no steps, only blank lines and comments)");
+  }
+  return steps;
+}
+
+// A key as a ride names it: "N", "7", "F1", "Ctrl", or "code:200".
+std::string keyName(std::uint32_t code) {
+  if ((code >= 'A' && code <= 'Z') || (code >= '0' && code <= '9')) {
+    return std::string(1, static_cast<char>(code));
+  }
+  if (code >= F1 && code < F1 + 12) {
+    return "F" + std::to_string(code - F1 + 1);
+  }
+  for (const auto& named : NamedKeys) {
+    if (named.code == code) {
+      return named.name;
+    }
+  }
+  return "code:" + std::to_string(code);
+}
+
+// --- The picture.
+
+// The layout, in pixels. The time axis runs from PlotLeft for PlotWidth.
+constexpr int PlotLeft = 130;
+constexpr int PlotWidth = 800;
+constexpr int LanesTop = 84;
+constexpr int VehicleLaneHeight = 36;  // the marks' row, then the colour strip
+constexpr int MarkRowHeight = 8;       // a put-back's triangle
+constexpr int StripHeight = 20;
+constexpr int KeyLaneHeight = 24;  // a bar while the key is down
+constexpr int LineHeight = 18;     // of the notes' list and the legend
+
+constexpr const char* Ink = "#1a1a1a";
+constexpr const char* DarkOutline = " stroke=\"#8c8c8c\"";  // so dark shows on dark ink
+constexpr const char* KeyBar = "fill=\"#2f6db5\"";
+constexpr const char* PutBackFill = "#d9480f";
+
+std::string number(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", value);
+  const std::string out = text;
+  return out.ends_with(".0") ? out.substr(0, out.size() - 2) : out;
+}
+
+// Text as SVG holds it (readRide lets through only UTF-8 that XML allows).
+std::string escaped(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : std::string(1, c);
+  }
+  return out;
+}
+
+std::string fill(const NeonColour& colour) {
+  return "fill=\"rgb(" + colourText(colour) + ")\"" + (isDark(colour) ? DarkOutline : "");
+}
+
+void rect(std::ostream& svg, double x, int y, double width, int height,
+          const std::string& attributes) {
+  svg << "<rect x=\"" << number(x) << "\" y=\"" << y << "\" width=\""
+      << number(std::max(width, 0.1)) << "\" height=\"" << height << "\" " << attributes << "/>\n";
+}
+
+void text(std::ostream& svg, double x, int y, const std::string& content,
+          const std::string& attributes = "") {
+  svg << "<text x=\"" << number(x) << "\" y=\"" << y << "\" " << attributes << ">"
+      << escaped(content) << "</text>\n";
+}
+
+// A colour put back: a triangle in the marks' row, pointing down at the strip.
+void putBack(std::ostream& svg, double x, int top, const std::string& attributes = "") {
+  svg << "<path d=\"M" << number(x - 5) << " " << top << "h10l-5 " << MarkRowHeight << "z\" fill=\""
+      << PutBackFill << "\" shape-rendering=\"geometricPrecision\" " << attributes << "/>\n";
+}
+
+std::string counted(std::ptrdiff_t n, const std::string& one, const std::string& many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// Draws the ride as an SVG picture on `out`, from a line "<svg " on: a lane
+// per vehicle, its neon colour frame by frame (a run of one colour is one
+// rectangle: the picture grows with what happens, not with its frames) and a
+// triangle at each colour put back; a lane per key, a bar while it is down;
+// the notes as numbered sections of the time axis. Its data- attributes give
+// a check of the rendered picture its layout: the time axis (data-plot-left,
+// data-plot-width, data-ride-ms), each lane's strip and marks' row
+// (data-strip-top, data-strip-height, data-marks-top), each put-back's data-ms.
+void writePicture(const RideRecord& ride, std::ostream& out) {
+  const std::uint32_t rideMs = std::max<std::uint32_t>(ride.endMs, 1);
+  const auto x = [rideMs](std::uint64_t ms) { return PlotLeft + double(ms) * PlotWidth / rideMs; };
+  std::ostringstream svg;
+  std::string description = "Each vehicle's neon colour over the " + number(ride.endMs / 1000.0) +
+                            " s of a ride, frame by frame, as the stand-in world held it, with the "
+                            "keys the player held down.";
+  // The notes, under the lanes: a number above, a dashed line through them.
+  const int vehicles = static_cast<int>(std::count_if(std::begin(ride.neon), std::end(ride.neon),
+                                                      [](auto& lane) { return !lane.empty(); }));
+  int top =
+      LanesTop + vehicles * VehicleLaneHeight + static_cast<int>(ride.keys.size()) * KeyLaneHeight;
+  for (std::size_t i = 0; i < ride.notes.size(); ++i) {
+    svg << "<path d=\"M" << number(x(ride.notes[i].ms)) << " 58V" << top
+        << "\" stroke=\"#b8b8b8\" stroke-dasharray=\"3 3\"/>\n";
+    text(svg, x(ride.notes[i].ms) + 3, 71, std::to_string(i + 1), "font-weight=\"bold\"");
+  }
+  top = LanesTop;
+  for (int vehicle = 1; vehicle <= StandinMaxVehicles; ++vehicle) {
+    if (ride.neon[vehicle].empty()) {
+      continue;
+    }
+    const auto sets = [&ride, vehicle](bool switched) {
+      return std::count_if(ride.sets.begin(), ride.sets.end(), [&](const PluginSetRecord& set) {
+        return set.vehicle == vehicle && set.switched == switched;
+      });
+    };
+    description += " Vehicle " + std::to_string(vehicle) + ": " +
+                   counted(sets(true), "switch", "switches") + " by the plugin, " +
+                   counted(sets(false), "colour", "colours") + " put back by it.";
+    svg << "<g id=\"vehicle-" << vehicle << "\" data-marks-top=\"" << top << "\" data-strip-top=\""
+        << top + MarkRowHeight << "\" data-strip-height=\"" << StripHeight
+        << "\" shape-rendering=\"crispEdges\">\n";
+    text(svg, PlotLeft - 10, top + MarkRowHeight + 15, "vehicle " + std::to_string(vehicle),
+         "text-anchor=\"end\"");
+    for (const ColourRecord& run : ride.neon[vehicle]) {
+      rect(svg, x(run.from), top + MarkRowHeight, x(run.to) - x(run.from), StripHeight,
+           fill(run.colour));
+    }
+    for (const PluginSetRecord& set : ride.sets) {
+      if (set.vehicle == vehicle && !set.switched) {
+        putBack(svg, x(set.ms), top,
+                "class=\"put-back\" data-ms=\"" + std::to_string(set.ms) + "\"");
+      }
+    }
+    svg << "</g>\n";
+    top += VehicleLaneHeight;
+  }
+  for (const KeyRecord& key : ride.keys) {
+    text(svg, PlotLeft - 10, top + 16, "key " + keyName(key.code), "text-anchor=\"end\"");
+    for (const auto& [from, to] : key.down) {
+      rect(svg, x(from), top + 7, x(std::min(to, ride.endMs)) - x(from), 10, KeyBar);
+    }
+    top += KeyLaneHeight;
+  }
+  // The time axis, a labelled tick at each round step, at most about 16.
+  top += 6;
+  svg << "<path d=\"M" << PlotLeft << " " << top << "h" << PlotWidth << "\" stroke=\"" << Ink
+      << "\"/>\n";
+  std::uint32_t step = 100;  // ms: 100, 200, 500, 1 000, 2 000, 5 000, ...
+  for (int i = 0; rideMs / step > 16; ++i) {
+    step = i % 3 == 1 ? step * 5 / 2 : step * 2;
+  }
+  for (std::uint64_t ms = 0; ms <= rideMs; ms += step) {
+    svg << "<path d=\"M" << number(x(ms)) << " " << top << "v5\" stroke=\"" << Ink << "\"/>\n";
+    text(svg, x(ms), top + 18, number(static_cast<double>(ms) / 1000.0), "text-anchor=\"middle\"");
+  }
+  text(svg, PlotLeft + PlotWidth / 2.0, top + 36, "time from the ride's start (s)",
+       "text-anchor=\"middle\"");
+  top += 42;
+  for (std::size_t i = 0; i < ride.notes.size(); ++i) {
+    top += LineHeight;
+    text(svg, PlotLeft, top, std::to_string(i + 1), "font-weight=\"bold\"");
+    text(svg, PlotLeft + 22, top, ride.notes[i].heading);
+    description += " Section " + std::to_string(i + 1) + " at " +
+                   number(ride.notes[i].ms / 1000.0) + " s: " + ride.notes[i].heading;
+  }
+  top += LineHeight + 10;  // the legend
+  rect(svg, PlotLeft, top - 11, 24, 12, fill({255, 0, 128}));
+  text(svg, PlotLeft + 30, top, "neon colour");
+  rect(svg, PlotLeft + 130, top - 11, 24, 12, fill({0, 0, 0}));
+  text(svg, PlotLeft + 160, top, "dark (0,0,0)");
+  rect(svg, PlotLeft + 260, top - 10, 24, 10, KeyBar);
+  text(svg, PlotLeft + 290, top, "key down");
+  putBack(svg, PlotLeft + 392, top - 12);
+  text(svg, PlotLeft + 410, top, "the plugin puts the colour back on a vehicle left");
+  top += 14;
+
+  const std::string title = "Quillmere: a ride, neon colour over time";
+  out << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"960\" height=\"" << top
+      << "\" viewBox=\"0 0 960 " << top
+      << "\" role=\"img\" aria-labelledby=\"title desc\" data-plot-left=\"" << PlotLeft
+      << "\" data-plot-width=\"" << PlotWidth << "\" data-ride-ms=\"" << rideMs << "\">\n"
+      << "<title id=\"title\">" << title << "</title>\n<desc id=\"desc\">" << escaped(description)
+      << "</desc>\n<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n"
+      << "<g font-family=\"DejaVu Sans, Verdana, Arial, sans-serif\" font-size=\"12\" fill=\""
+      << Ink << "\">\n";
+  text(out, PlotLeft, 28, title, "font-size=\"17\" font-weight=\"bold\"");
+  text(out, PlotLeft, 47,
+       "a lane per vehicle, its neon colour frame by frame as the stand-in world holds it; a lane "
+       "per key");
+  out << svg.str() << "</g>\n</svg>\n";
+}
+
 int run() {
-  Options options;
-  if (!readOptions(utf8Arguments(), options)) {
-    std::fprintf(stderr,
-                 "usage: ride.exe [--swatches] [--svg FILE] [--name NAME --relative-to FOLDER] "
-                 "--folder FOLDER PLUGIN RIDE\n");
+  const std::vector<std::string> arguments = utf8Arguments();
+  if (arguments.size() != 3) {
+    std::fprintf(stderr, "usage: ride.exe PLUGIN FOLDER < RIDE\n");
     return 2;
   }
-  // The ride as its user named it, and its last name, after the last slash
-  // only when a Linux name is given: there a backslash is a letter.
-  const bool copy = !options.name.empty();
-  const std::string& name = copy ? options.name : options.ride;
-  const std::string title = copy ? name.substr(name.rfind('/') + 1) : lastName(name);
-  std::string folder = copy ? options.relativeTo : folderOf(options.ride);
-  if (copy && folder.back() != '/' && folder.back() != '\\') {
-    folder += '/';
-  }
+  std::string bytes(LargestRide + 1, '\0');
+  bytes.resize(std::fread(bytes.data(), 1, bytes.size(), stdin));
   std::vector<Step> steps;
   try {
-    std::string bytes;
-    try {
-      // A ride Windows could not open by its name is refused, so that it
-      // plays alike wherever it is played.
-      refuseDeviceName(name);
-      bytes = readPlainFile(options.ride, LargestRide);
-    } catch (const ScriptError& why) {
-      throw ScriptError(printable(name) + ":1: not a ride script: " + why.what());
+    if (bytes.size() > LargestRide) {
+      throw ScriptError("1: not a ride script: over " + std::to_string(LargestRide) + " bytes");
     }
-    steps = parseRide(printable(name), folder, bytes);
+    steps = readRide(bytes);
   } catch (const ScriptError& error) {
     std::fprintf(stderr, "%s\n", error.what());
     return 2;
   }
-  const RideRecord record =
-      playRide(steps, options.folder, options.plugin, printable(title), options.swatches);
-  if (!options.svg.empty() && !writePicture(record, fileName(windowsPath(options.svg)))) {
-    throw RideFailure("cannot write the picture " + options.svg);
+  Ride ride{windowsPath(arguments[2]), {}, 0};
+  const std::string plugin = windowsPath(arguments[1]);
+  standinReset(StartTick);
+  world().player = PlayerCharacter;
+  if (SetCurrentDirectoryW(fileName(ride.folder).wstring().c_str()) == 0) {
+    throw std::runtime_error("cannot make " + ride.folder + " the current folder");
   }
-  return 0;
+  if (standinLoadPlugin(plugin.c_str(), StandinTestClock) == 0) {
+    throw std::runtime_error("cannot load the plugin " + plugin +
+                             " (not a DLL for this machine, or it does not import GetTickCount)");
+  }
+  std::printf(
+      "Playing a ride, a frame every %u ms. The plugin reads its settings when the host\n"
+      "starts its script: on the first frame and on each restart.\n\n%8s    %-7s %-50s%s\n",
+      static_cast<unsigned>(FrameMs), "time", "who", "what", "neon colours (red,green,blue)");
+  std::string failed;
+  for (const Step& step : steps) {
+    try {
+      step.play(ride);
+    } catch (const ScriptError& failure) {
+      failed = std::to_string(step.line) + ": " + failure.what();
+      break;
+    }
+  }
+  standinUnloadPlugin();
+  ride.record.endMs = ride.elapsed;
+  std::printf("\nThe ride took %.3f s.\n", ride.elapsed / 1000.0);
+  std::fflush(stdout);
+  writePicture(ride.record, std::cout);
+  std::cout.flush();
+  if (!failed.empty()) {
+    std::fprintf(stderr, "%s\n", failed.c_str());
+  }
+  return failed.empty() ? 0 : 1;
 }
 
 }  // namespace
 
 int main() {
-  // Plain "\n" line ends: the trace and the errors are read on Linux.
+  // Bytes as they are, and "\n" line ends: all of it is read and written on Linux.
+  _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
-  int status = 1;
   try {
-    status = run();
-  } catch (const std::exception& failure) {  // RideFailure, or out of memory
+    return run();
+  } catch (const std::exception& failure) {
     std::fflush(stdout);
     std::fprintf(stderr, "error: %s\n", failure.what());
+    return 1;
   }
-  std::fflush(stdout);
-  return status;
 }
