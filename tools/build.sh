@@ -1,15 +1,16 @@
 #!/bin/sh
 # Configures and builds the CMake preset PRESET of this checkout (its TARGETs,
-# or all), one run at a time, the next waiting its turn (flock). A tree
+# or all), one run at a time, the next waiting its turn. A tree
 # configured for another folder (the checkout was copied or moved) is
 # configured afresh: CMake would refuse it, and its build would go back into
 # that folder. With --if-missing, a tree configured here is built as it is;
-# the target "configured" builds nothing. POSIX sh: make install runs it.
+# the target "configured" builds nothing. POSIX sh: make install runs it
+# (where there is no flock, as on macOS, two runs at once are not kept apart).
 # Usage: build.sh PRESET [--if-missing] [TARGET...]
 set -eu
 cd "${0%/*}/.."
-if [ -z "${QUILLMERE_BUILD_TURN:-}" ]; then
-  QUILLMERE_BUILD_TURN=1 exec flock . "$0" "$@"
+if [ -z "${QUILLMERE_BUILD_TURN:-}" ] && command -v flock >/dev/null 2>&1; then
+  QUILLMERE_BUILD_TURN=1 exec flock . tools/build.sh "$@"
 fi
 tree=build/$1
 shift

@@ -4,12 +4,12 @@
 #   cmake -P tools/plugin-files.cmake -- install|uninstall GAME_DIR
 # (without `--`, CMake reads what follows as its own options). It finds the
 # plugin's files as Windows does, in any ASCII letter case, by one glob a
-# name ([Qq][Uu]...), never by listing the folder. It writes each as
-# NAME.quillmere-new beside its target and renames it over, so a link is
-# replaced, never written through, after copying the file it replaces or
-# removes to NAME.quillmere-old (a file the game holds is never moved), to
-# put back if a later step fails; the next run removes what a stopped run
-# left. One run at a time; a refusal is one line, "COMMAND: what and why".
+# name, never by listing the folder. It writes each as NAME.quillmere-new
+# beside its target and renames it over (a link is replaced, never written
+# through), after copying the file it replaces or removes to
+# NAME.quillmere-old (a file the game holds is never moved), to put back if
+# a later step fails; the next run removes what a stopped run left. One run
+# at a time; a refusal is one line, "COMMAND: what and why".
 if(CMAKE_SCRIPT_MODE_FILE)
   cmake_minimum_required(VERSION 3.25)
 endif()

@@ -1,15 +1,12 @@
-// A stand-in for the script host, built as a Windows "ScriptHookV.dll": the
-// shipped plugin is loaded by the Windows loader (Wine's) and driven as the
-// real host drives it (docs/standin-host.md). Its script runs on a fiber of
-// its own, resumed once a frame; keyboard events reach its handler from an
-// input thread of the host's; the four natives are answered by the world of
-// standins/world, and every registration and native call is recorded (unless
-// lean); its GetTickCount import is pointed at a clock the test sets. It holds
-// one plugin, one script and one keyboard handler, as the plugin registers;
-// a Windows call of its own that fails, or a second script or handler, ends
-// the process with a line on standard error. The control functions below are
-// its own exports, for the tests, the ride and the benchmark, all called from
-// the one thread that runs the frames; the plugin sees only the host's eight.
+// A stand-in for the script host, built as a Windows "ScriptHookV.dll" that
+// the Windows loader (Wine's) loads the shipped plugin beside and that drives
+// it as the real host does (docs/standin-host.md): its one script on a fiber,
+// resumed once a frame; keyboard events from an input thread of its own; the
+// natives answered by standins/world, every call recorded (unless lean); its
+// GetTickCount import pointed at a clock the test sets. A second script or
+// handler, or a Windows call of its own that fails, ends the process with a
+// line on standard error. The control functions below are for the tests, the
+// ride and the benchmark, all called from the one thread that runs frames.
 #pragma once
 
 #include <cstdint>

@@ -18,6 +18,7 @@ if [ "${1:-}" = --svg ] && [ $# -ge 2 ]; then
   svg=$2
   shift 2
 fi
+[ $# -le 1 ] || { echo "usage: play.sh [--svg FILE] [RIDE]" >&2 && exit 2; }
 ride=${1:-$here/default.ride}
 name=${ride##*/}
 svg=${svg:-$root/build/ride/${name%.*}.svg}
@@ -32,8 +33,9 @@ trap 'rm -rf -- "$folder"' EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 # The settings-file steps, "LINE PATH", found as ride.exe finds them.
-awk 'NR == 1 { sub(/^\357\273\277/, "") } { sub(/\r$/, ""); sub(/#.*/, "") }
-     tolower($1) == "settings-file" && NF == 2 { print NR, $2 }' "$ride" >"$folder/settings" ||
+# (No more than ride.exe reads: it refuses a longer ride.)
+head -c 16777217 <"$ride" | awk 'NR == 1 { sub(/^\357\273\277/, "") } { sub(/\r$/, ""); sub(/#.*/, "") }
+     tolower($1) == "settings-file" && NF == 2 { print NR, $2 }' >"$folder/settings" ||
   refuse "1: not a ride script: it cannot be read"
 while read -r line file; do
   [[ $file == /* ]] || file=$(dirname -- "$ride")/$file

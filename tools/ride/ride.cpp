@@ -296,7 +296,9 @@ Play expect(const Words& words, const std::string&, Reading& reading, bool) {
   NeonColour wanted = lower(words[1]) == "lit"    ? *reading.own[vehicle]
                       : lower(words[1]) == "dark" ? NeonColour{0, 0, 0}
                                                   : colourOf(words[1]);
-  std::string shown = lower(words[1]) + " (" + colourText(wanted) + ")";
+  const bool named = lower(words[1]) == "lit" || lower(words[1]) == "dark";
+  const std::string shown =
+      named ? lower(words[1]) + " (" + colourText(wanted) + ")" : colourText(wanted);
   if (lower(words[1]) == "lit" && isDark(wanted)) {
     throw ScriptError("vehicle " + words[0] + "'s own colour is dark: expect it as 0,0,0");
   }
@@ -404,7 +406,7 @@ bool plainText(const std::string& text) {
   wide.resize(static_cast<std::size_t>(
       MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), size)));
   for (wchar_t c : wide) {
-    if ((c < 0x20 && c != L'\t') || c == 0x7F || c == 0xFFFE || c == 0xFFFF) {
+    if ((c < 0x20 && c != L'\t') || (c >= 0x7F && c <= 0x9F) || c == 0xFFFE || c == 0xFFFF) {
       return false;
     }
   }
