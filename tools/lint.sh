@@ -8,7 +8,8 @@
 # Usage: lint.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
-mapfile -t presets < <(cmake --list-presets | sed -n 's/^  "\([^"]*\)".*/\1/p')
+presets=$(tools/presets.sh configure) || exit 1
+mapfile -t presets <<<"$presets"
 for preset in "${presets[@]}"; do
   tools/build.sh "$preset" configured
 done

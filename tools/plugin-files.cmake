@@ -200,6 +200,30 @@ function(remove_ours out)
   set(${out} "${left}" PARENT_SCOPE)
 endfunction()
 
+# Sets OUT to the folder the build tree TREE was configured for, where that
+# is not this checkout (it was copied or moved), or to nothing; each folder
+# as the filesystem resolves it, so that two spellings of one are one and
+# two folders are two, whatever their letter case. (On Windows, a Linux path
+# a tree names is read as on this drive: a tree Linux CMake configured is
+# this one under Wine's Z:. CMake keeps a path ending in a blank in quotes.)
+function(configured_elsewhere out tree)
+  set(built "")
+  if(EXISTS "${tree}/CMakeCache.txt")
+    file(READ "${tree}/CMakeCache.txt" built)
+    string(REGEX MATCH "\nCMAKE_HOME_DIRECTORY:INTERNAL=([^\n]*)" built "\n${built}")
+    string(REGEX REPLACE "^'(.*)'$" "\\1" built "${CMAKE_MATCH_1}")
+    set(real "")
+    if(IS_DIRECTORY "${built}")
+      file(REAL_PATH "${built}" real BASE_DIRECTORY "${_ROOT}")
+    endif()
+    file(REAL_PATH "${_ROOT}" here)
+    if(real STREQUAL here)
+      set(built "")
+    endif()
+  endif()
+  set(${out} "${built}" PARENT_SCOPE)
+endfunction()
+
 # Sets, in the caller: GAME (the folder's real path), BASE (what a name in it
 # follows, so that / gives /NAME), SUM_<name> (each checksum the package's
 # SHA256SUMS gives) and, for each of the plugin's files, TARGET_<name> (the
@@ -259,22 +283,9 @@ function(game_folder given)
     set(SUM_${name} "${sum}" PARENT_SCOPE)
   endforeach()
   # A build tree copied with the checkout from another folder holds that
-  # folder's package, not this one's. (Windows reads a Linux path as on its
-  # own drive: a tree Linux CMake configured is this one under Wine's Z:.
-  # CMake keeps a path that ends in a blank in quotes.)
-  file(READ "${PACKAGE_CACHE}" built)
-  string(REGEX MATCH "\nCMAKE_HOME_DIRECTORY:INTERNAL=([^\n]*)" built "\n${built}")
-  string(REGEX REPLACE "^'(.*)'$" "\\1" built "${CMAKE_MATCH_1}")
-  set(real "")
-  if(IS_DIRECTORY "${built}")  # on Windows, a Linux path names a folder of this drive
-    file(REAL_PATH "${built}" real BASE_DIRECTORY "${_ROOT}")
-  endif()
-  file(REAL_PATH "${_ROOT}" here)
-  if(CMAKE_HOST_WIN32)
-    string(TOLOWER "${real}" real)
-    string(TOLOWER "${here}" here)
-  endif()
-  if(NOT real STREQUAL here)
+  # folder's package, not this one's.
+  configured_elsewhere(built "${_ROOT}/build/package")
+  if(NOT built STREQUAL "")
     refuse("${PACKAGE} was built for ${built}, not for this checkout (a copy, or moved): build it here first (cmake --preset package --fresh, then cmake --build --preset package)")
   endif()
 
@@ -395,6 +406,19 @@ function(change_folder given)
   endif()
 endfunction()
 
+# --- For the build: removes this checkout's build/PRESET where it was
+# configured for another folder (the checkout was copied or moved), so that
+# it is made afresh: its Wine prefix and links name that folder's files.
+function(forget_copied_tree preset)
+  if(NOT preset MATCHES "^[a-z0-9-]+$")
+    refuse("not a preset's name: '${preset}'")
+  endif()
+  configured_elsewhere(built "${_ROOT}/build/${preset}")
+  if(NOT built STREQUAL "")
+    file(REMOVE_RECURSE "${_ROOT}/build/${preset}")
+  endif()
+endfunction()
+
 # --- Running a command of a table, given as rows "name|arguments|function":
 # the row that cmake's arguments after `--` name gets each argument whole, by
 # reference (a list would split a name at ';', and pasting its text into the
@@ -435,5 +459,6 @@ endfunction()
 if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
   run_command(tools/plugin-files.cmake
     "install|GAME_DIR|change_folder"
-    "uninstall|GAME_DIR|change_folder")
+    "uninstall|GAME_DIR|change_folder"
+    "fresh|PRESET|forget_copied_tree")
 endif()

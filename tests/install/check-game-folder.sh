@@ -249,17 +249,22 @@ if [ "$flavour" = windows ]; then
   locale=()
 
   # A package copied with its build tree from another checkout is refused
-  # here too, where the tree Linux CMake configured names Linux paths.
-  cases=$((cases + 1))
-  writer_checkout "$work/copied" && echo "CMAKE_HOME_DIRECTORY:INTERNAL=$root" >"$work/copied/build/package/CMakeCache.txt"
-  mkdir "$work/copied-into" && other_mods "$work/copied-into"
-  status=0
-  "$root/tools/wine/run.sh" "$root/build/windows" "$wine_cmake" -P "$(windows_path "$work/copied/tools/plugin-files.cmake")" \
-    -- install "$(windows_path "$work/copied-into")" >"$out/out" 2>"$out/err" || status=$?
-  if [ "$status" -eq 0 ] || [ -e "$work/copied-into/Quillmere.asi" ] ||
-    ! head -1 "$out/err" | grep -qF "copied/build/package/dist was built for $root, not for this checkout"; then
-    fail "a package copied from another checkout: exit $status: $(head -1 "$out/err")"
-  fi
+  # here too, where the tree Linux CMake configured names Linux paths, also
+  # when that checkout's name differs from this one's in letter case alone
+  # (two folders here, whatever Windows would make of them).
+  mkdir "$work/quillmere" "$work/copied-into" && other_mods "$work/copied-into"
+  for built in "$root" "$work/quillmere"; do
+    cases=$((cases + 1))
+    rm -rf "$work/Quillmere" && writer_checkout "$work/Quillmere"
+    echo "CMAKE_HOME_DIRECTORY:INTERNAL=$built" >"$work/Quillmere/build/package/CMakeCache.txt"
+    status=0
+    "$root/tools/wine/run.sh" "$root/build/windows" "$wine_cmake" -P "$(windows_path "$work/Quillmere/tools/plugin-files.cmake")" \
+      -- install "$(windows_path "$work/copied-into")" >"$out/out" 2>"$out/err" || status=$?
+    if [ "$status" -eq 0 ] || [ -e "$work/copied-into/Quillmere.asi" ] ||
+      ! head -1 "$out/err" | grep -qF "Quillmere/build/package/dist was built for $built, not for this checkout"; then
+      fail "a package copied from $built: exit $status: $(head -1 "$out/err")"
+    fi
+  done
 
   # The package made by Windows CMake: SHA256SUMS with LF line ends, and
 
@@ -594,9 +599,11 @@ if [ "$flavour" = linux ]; then
     fail "a copied or moved checkout's make install changed this checkout's build/package"
 
   # As root: another user's checkout, installed with sudo -E (root, the
-  # user's HOME), the package changed since it was built: root builds
-  # nothing of its own in the checkout and makes nothing in HOME, and the
-  # user's own uninstall and install work after it.
+  # user's HOME) into that user's game folder, the package changed since it
+  # was built: root builds nothing of its own in the checkout and makes
+  # nothing in HOME, what it installs is the user's, it opens no link the
+  # user placed as its lock, and the user's own uninstall and install work
+  # after it.
   cases=$((cases + 1))
   if [ "$(id -u)" -ne 0 ]; then
     fail "sudo, then the user: needs root, to run make as another user"
@@ -606,10 +613,15 @@ if [ "$flavour" = linux ]; then
     mark "$work/moved" sudo
     status=0
     HOME=$user_home make -s -C "$work/moved" install GAME_DIR="$work/user-game" >"$out/out" 2>&1 || status=$?
-    rooted=$(find "$work/moved" ! -user nobody; find "$user_home" -mindepth 1)
+    rooted=$(find "$work/moved" "$work/user-game" ! -user nobody; find "$user_home" -mindepth 1)
     if ! installed sudo "$work/user-game" || [ -n "$rooted" ]; then
       fail "sudo make install with HOME kept: exit $status: $(cat "$out/out") $(head -3 <<<"$rooted")"
     fi
+    lock=$work/moved/build/package/install.lock
+    rm "$lock" && ln -s "$work/planted" "$lock"
+    HOME=$user_home make -s -C "$work/moved" install GAME_DIR="$work/user-game" >"$out/out" 2>&1 || true
+    [ ! -e "$work/planted" ] || fail "sudo make install followed a link the user placed as its lock"
+    rm "$lock"
 
     for verb in uninstall install; do
       status=0

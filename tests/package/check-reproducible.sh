@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the player's package again, from a copy of the sources in another
 # folder, later, in another time zone and with another umask, with the
-# package preset (the build a modder makes), in a mount namespace where bash, coreutils, zip and
-# Python cannot be run: what a modder on Windows or macOS has not got. There
+# package preset (the build a modder makes) under a shell that sets CMake's
+# and the compilers' flags, in a mount namespace where bash, coreutils (but
+# env, POSIX's), zip and Python cannot be run: what a modder on Windows or
+# macOS has not got. There
 # it also installs the package into a game folder with make install, and
 # uninstalls it by `cmake -P` alone. The same builder with the same CMake and
 # MinGW-w64 on the same system gets every file of DIST byte for byte; the
@@ -25,7 +27,7 @@ printf 'the script host\n' >"$copy/game/ScriptHookV.dll"
 # Python, wherever PATH finds one, each covered by a file that cannot be run.
 hidden=$copy/hidden
 names=(bash zip python python3 python3.11)
-mapfile -t -O "${#names[@]}" names < <(dpkg -L coreutils | sed -En 's|.*/s?bin/([^/]+)$|\1|p')
+mapfile -t -O "${#names[@]}" names < <(dpkg -L coreutils | sed -En 's|.*/s?bin/([^/]+)$|\1|p' | grep -vx env)
 for name in "${names[@]}"; do
   type -ap "$name" || true
 done | while IFS= read -r path; do realpath "$path"; done | sort -u >"$hidden"
@@ -42,7 +44,8 @@ if bash -c true 2>/dev/null || cp --version >/dev/null 2>&1 || zip -v >/dev/null
 fi
 cd "$copy" || exit 1
 umask 077
-export TZ=Pacific/Kiritimati
+export TZ=Pacific/Kiritimati CMAKE_BUILD_TYPE=Debug CXXFLAGS=-fno-inline RCFLAGS=--language=0x407 \
+  LDFLAGS=-Wl,--image-base=0x7f0000000
 cmake --preset package --log-level=WARNING >/dev/null || exit 1
 cmake --build --preset package >/dev/null || exit 1
 make -s install GAME_DIR="$copy/game" >/dev/null || exit 1
@@ -53,7 +56,7 @@ if ! unshare --map-root-user --mount sh "$copy/steps.sh" >&2; then
   echo "FAIL: the second build, install or uninstall without bash, coreutils, zip and Python failed" >&2
   exit 1
 fi
-if [ "$(ls -A "$copy/game")" != ScriptHookV.dll ] || ! cmp -s "$copy/installed.asi" "$dist/Quillmere.asi"; then
+if [ "$(ls -A "$copy/game")" != ScriptHookV.dll ] || ! cmp -s "$copy/installed.asi" "$copy/dist/Quillmere.asi"; then
   echo "FAIL: install and uninstall by cmake -P alone did not put in and take out the plugin" >&2
   exit 1
 fi

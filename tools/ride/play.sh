@@ -6,8 +6,9 @@
 # $QUILLMERE_BUILD names the build (default: the windows one), $QUILLMERE_DIST
 # the plugin's folder (default: its package). ride.exe never sees a name the
 # ride's user chose: it reads the ride on standard input, in a folder of its
-# own that goes when the ride ends, where each settings-file step's file is
-# copied first, as settings-LINE; its messages name a line, here the ride too.
+# own that goes when the ride ends, and lists the settings-file steps; each
+# file they name is copied there once, and each step's settings-LINE leads to
+# its copy. Its messages name a line, here the ride too.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -32,26 +33,27 @@ folder=$(mktemp -d "$build/ride.XXXXXX")
 trap 'rm -rf -- "$folder"' EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
-# The settings-file steps, "LINE PATH", found as ride.exe finds them.
-# (No more than ride.exe reads: it refuses a longer ride.)
-head -c 16777217 <"$ride" | awk 'NR == 1 { sub(/^\357\273\277/, "") } { sub(/\r$/, ""); sub(/#.*/, "") }
-     tolower($1) == "settings-file" && NF == 2 { print NR, $2 }' >"$folder/settings" ||
-  refuse "1: not a ride script: it cannot be read"
+ride_exe() { "$root/tools/wine/run.sh" "$build" "$build/bin/ride.exe" "$@" <"$ride" 2>"$folder/said"; }
+said() { RIDE_NAME=$ride awk '/^[0-9]+:/ { $0 = ENVIRON["RIDE_NAME"] ":" $0 } 1' "$folder/said" >&2; }
+ride_exe --settings-files >"$folder/settings" || { status=$? && said && exit "$status"; }
 while read -r line file; do
   [[ $file == /* ]] || file=$(dirname -- "$ride")/$file
   { [ -f "$file" ] && [ -r "$file" ]; } ||
     refuse "$line: cannot read the settings file '$file': no plain file of that name can be read"
-  head -c 1048577 -- "$file" >"$folder/settings-$line"
-  [ "$(wc -c <"$folder/settings-$line")" -le 1048576 ] ||
-    refuse "$line: the settings file '$file' is over 1048576 bytes"
+  copy=file-$(stat -L -c %d-%i -- "$file")
+  if [ ! -e "$folder/$copy" ]; then
+    head -c 1048577 -- "$file" >"$folder/$copy"
+    [ "$(wc -c <"$folder/$copy")" -le 1048576 ] ||
+      refuse "$line: the settings file '$file' is over 1048576 bytes"
+  fi
+  ln -s "$copy" "$folder/settings-$line"
 done <"$folder/settings"
 
 status=0
-"$root/tools/wine/run.sh" "$build" "$build/bin/ride.exe" "$dist/Quillmere.asi" "$folder" \
-  <"$ride" 2>"$folder/said" | PICTURE=$folder/picture.svg \
+ride_exe "$dist/Quillmere.asi" "$folder" | PICTURE=$folder/picture.svg \
   awk '/^<svg / { picture = 1 } picture { print >ENVIRON["PICTURE"]; next } { print; fflush() }' ||
   status=${PIPESTATUS[0]}
-RIDE_NAME=$ride awk '/^[0-9]+:/ { $0 = ENVIRON["RIDE_NAME"] ":" $0 } 1' "$folder/said" >&2
+said
 if [ "$status" -ne 0 ] && { [ "$status" -ne 1 ] || [ ! -s "$folder/picture.svg" ]; }; then
   exit "$status"
 fi

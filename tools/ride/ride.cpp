@@ -2,10 +2,12 @@
 // Plays the ride on standard input against PLUGIN through the stand-in host,
 // in FOLDER, where the plugin reads Quillmere.ini and the settings-file step
 // on line N finds its file copied as settings-N: it opens no file a ride
-// names. Writes a trace, then the picture from its line "<svg " on. A ride
-// that cannot be played: "LINE: what is wrong", status 2, nothing played; an
-// expect step that fails: "LINE: expected ..., got ...", status 1, after the
-// trace and the picture so far; any other failure: "error: ...", status 1.
+// names. Writes a trace, then the picture from its line "<svg " on. With
+// --settings-files instead of PLUGIN FOLDER, it reads the ride and lists
+// those steps, "LINE PATH" a line, for play.sh to copy. A ride that cannot
+// be played: "LINE: what is wrong", status 2, nothing played; an expect step
+// that fails: "LINE: expected ..., got ...", status 1, after the trace and
+// the picture so far; any other failure: "error: ...", status 1.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -168,6 +170,7 @@ struct Reading {
   std::uint32_t elapsedMs = 0;  // the waits so far: at most LongestRideMs
   int occupied = 0;             // the vehicle the player sits in, 0 on foot
   std::optional<NeonColour> own[StandinMaxVehicles + 1];  // each vehicle's own colour, once given
+  std::string settingsFiles;                              // each settings-file step's "LINE PATH\n"
 };
 using Words = std::vector<std::string>;  // a line's words after its step's name
 
@@ -332,6 +335,7 @@ Play settings(const Words& words, const std::string& rest, Reading&, bool) {
 }
 
 Play settingsFile(const Words& words, const std::string&, Reading& reading, bool) {
+  reading.settingsFiles += std::to_string(reading.line) + " " + words[0] + "\n";
   return [copy = "\\settings-" + std::to_string(reading.line), named = words[0]](Ride& ride) {
     std::ifstream in(fileName(ride.folder + copy), std::ios::binary);
     if (!in) {
@@ -421,10 +425,9 @@ struct Step {
 
 // Reads a whole ride: a UTF-8 byte-order mark skipped, lines ending in LF or
 // CRLF, '#' starting a comment. Throws ScriptError("LINE: what is wrong").
-std::vector<Step> readRide(const std::string& bytes) {
+std::vector<Step> readRide(const std::string& bytes, Reading& reading) {
   std::istringstream in(bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? bytes.substr(3) : bytes);
   std::vector<Step> steps;
-  Reading reading;
   for (std::string text; std::getline(in, text);) {
     ++reading.line;
     try {
@@ -662,21 +665,27 @@ void writePicture(const RideRecord& ride, std::ostream& out) {
 
 int run() {
   const std::vector<std::string> arguments = utf8Arguments();
-  if (arguments.size() != 3) {
-    std::fprintf(stderr, "usage: ride.exe PLUGIN FOLDER < RIDE\n");
+  const bool listing = arguments.size() == 2 && arguments[1] == "--settings-files";
+  if (arguments.size() != 3 && !listing) {
+    std::fprintf(stderr, "usage: ride.exe PLUGIN FOLDER < RIDE, or --settings-files < RIDE\n");
     return 2;
   }
   std::string bytes(LargestRide + 1, '\0');
   bytes.resize(std::fread(bytes.data(), 1, bytes.size(), stdin));
   std::vector<Step> steps;
+  Reading reading;
   try {
     if (bytes.size() > LargestRide) {
       throw ScriptError("1: not a ride script: over " + std::to_string(LargestRide) + " bytes");
     }
-    steps = readRide(bytes);
+    steps = readRide(bytes, reading);
   } catch (const ScriptError& error) {
     std::fprintf(stderr, "%s\n", error.what());
     return 2;
+  }
+  if (listing) {
+    std::fputs(reading.settingsFiles.c_str(), stdout);
+    return 0;
   }
   Ride ride{windowsPath(arguments[2]), {}, 0};
   const std::string plugin = windowsPath(arguments[1]);

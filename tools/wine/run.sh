@@ -14,8 +14,10 @@ if [ -z "$wine" ]; then
 fi
 
 # The prefix's folder first: the server below does not start without it.
-mkdir -p "$prefix"
-export WINEPREFIX=$prefix
+# Its HOME is the build's too, so that the links Wine makes there (Desktop,
+# Documents) point into the build, not into a user's folders.
+mkdir -p "$prefix" "$prefix-home"
+export WINEPREFIX=$prefix HOME=$prefix-home
 export WINEDEBUG=${WINEDEBUG:--all}
 # Wine names files by the locale's character set: in UTF-8, every letter a
 # path holds reaches the program (in C's ASCII, a folder named with an

@@ -1,0 +1,25 @@
+#!/bin/sh
+# make install and make uninstall: the one writer into a game's folder,
+# tools/plugin-files.cmake, on $GAME_DIR. A refusal is one line: the note
+# CMake before 3.29 adds after it ("CMake Error at", a line of its own) is
+# left out. A name starting with - goes as ./NAME: CMake 3.25 reads some such
+# names as its own options, even after --. As root (sudo, on Linux), the
+# writer runs as the game folder's owner, so that what it installs is
+# theirs, or where that is root as the checkout's: root itself opens nothing
+# in a tree another user controls. POSIX sh: make install runs on macOS too.
+# Usage: install.sh install|uninstall
+cd "${0%/*}/.." || exit 2
+game=$GAME_DIR
+case $game in -*) game=./$game ;; esac
+as=
+if [ "$(id -u 2>/dev/null)" = 0 ] && command -v setpriv >/dev/null 2>&1; then
+  owner=$(stat -L -c %u:%g -- "$game" 2>/dev/null) || owner=
+  case $owner in '' | 0:*) owner=$(stat -c %u:%g .) ;; esac
+  as="setpriv --reuid=${owner%:*} --regid=${owner#*:} --clear-groups"
+fi
+nl=$(printf '\n.')
+# shellcheck disable=SC2086 # $as is words of our own
+{ said=$($as cmake -P tools/plugin-files.cmake -- "$1" "$game" 2>&1 >&3 3>&-); } 3>&1
+status=$?
+[ -z "$said" ] || printf '%s\n' "${said%%"${nl%.}CMake Error at"*}" >&2
+[ "$status" -eq 0 ] || exit 2

@@ -1,0 +1,10 @@
+#!/bin/sh
+# Prints the names of this checkout's own presets of KIND (configure or
+# test), one a line, from CMakePresets.json alone: a CMakeUserPresets.json
+# of a user's own adds nothing to what make test, make check and make lint
+# run (and CMake refuses a broken one, naming it, as they build).
+# Usage: presets.sh configure|test
+cd "${0%/*}/.." || exit 2
+exec python3 -c 'import json, sys
+for preset in json.load(open("CMakePresets.json"))[sys.argv[1] + "Presets"]:
+    preset.get("hidden") or print(preset["name"])' "$1"
