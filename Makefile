@@ -104,7 +104,7 @@ bench: quick package
 	@$(RUN) tools/build.sh windows shipped_dll_bench
 	@$(RUN) tools/wine/run.sh build/windows build/windows/bin/shipped_dll_bench.exe \
 	  build/windows/dist/Quillmere.asi $$([ "$$QUICK" != 1 ] || echo --quick)
-	@$(RUN) tests/install/folder-size.sh $$([ "$$QUICK" != 1 ] || echo --quick)
+	@$(RUN) bench/install/folder-size.sh $$([ "$$QUICK" != 1 ] || echo --quick)
 
 # make test's own fuzzing entries, longer, with a fresh seed.
 fuzz:

@@ -31,12 +31,12 @@ packages=(
   "wine64 wine ride check bench"
   "g++ g++ check bench property" "libgtest-dev - check bench property fuzz"
   "googletest - check" "libbenchmark-dev - check bench property"
-  "python3 python3 check"
-  "valgrind valgrind check bench"
-  "clang clang++ fuzz" "llvm llvm-nm fuzz" "libclang-rt-14-dev - fuzz"
-  "pkgconf pkg-config" "zip zip" "unzip unzip" "python3-pefile -" "python3-pil -" "chromium chromium"
-  "clang-format clang-format" "clang-tidy clang-tidy" "shellcheck shellcheck" "locales -"
-  "exfat-fuse mount.exfat-fuse" "exfatprogs mkfs.exfat" "npm npm" "strace strace check"
+  "python3 python3 check" "python3-pefile - check" "python3-pil - check"
+  "valgrind valgrind check bench" "strace strace check" "unzip unzip check"
+  "clang clang++ check fuzz" "llvm llvm-nm check fuzz" "libclang-rt-14-dev - fuzz"
+  "clang-format clang-format check" "shellcheck shellcheck check" "clang-tidy clang-tidy"
+  "pkgconf pkg-config" "zip zip" "chromium chromium" "locales -"
+  "exfat-fuse mount.exfat-fuse" "exfatprogs mkfs.exfat" "npm npm"
 )
 commands="package ride check bench fuzz property test"
 wanted=${1:-}

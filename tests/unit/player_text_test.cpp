@@ -1,6 +1,8 @@
 // What a player reads, against the player's facts, whatever the words around
-// the numbers: every timing that Quillmere.txt and Quillmere.ini state (a
-// number before "ms" or "seconds") is one of tests/common/player_facts.h,
+// the numbers: every timing that Quillmere.txt and Quillmere.ini state in
+// their own words (a number before "ms" or "seconds"; those the build takes
+// from the plugin's constants are the plugin's) is one of
+// tests/common/player_facts.h,
 // and every settings line Quillmere.txt shows is one the shipped
 // Quillmere.ini holds (whose own values the end-to-end tests check against
 // the facts, reading it as KERNEL32 does).

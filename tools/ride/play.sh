@@ -54,6 +54,10 @@ ride_exe "$dist/Quillmere.asi" "$folder" | PICTURE=$folder/picture.svg \
   awk '/^<svg / { picture = 1 } picture { print >ENVIRON["PICTURE"]; next } { print; fflush() }' ||
   status=${PIPESTATUS[0]}
 said
+if [ "$status" -eq 1 ] && [ "$ride" -ef "$here/default.ride" ] && grep -q '^[0-9]*: expected' "$folder/said"; then
+  echo "The default ride's waits are timed to the switch spacing and the hold window: after changing" \
+    "either, make the waits in tools/ride/default.ride tell its story again, then run make docs." >&2
+fi
 if [ "$status" -ne 0 ] && { [ "$status" -ne 1 ] || [ ! -s "$folder/picture.svg" ]; }; then
   exit "$status"
 fi
