@@ -15,11 +15,8 @@ ifneq ($(ODD),)
 $(error this checkout's path holds $(ODD), which the tools cannot carry: move it to a folder whose path holds none of $$ ; $(HASH) \ * ? " < > | : or a control character)
 endif
 
-RIDE ?=
 FUZZ_SECONDS ?= 300
 PROPERTY_SEEDS ?= 20000
-QUICK ?=
-GAME_DIR ?=
 
 # What a user gives reaches the tools as typed, through the environment,
 # never expanded by make nor pasted into a shell line.
@@ -32,8 +29,8 @@ export $(USER_VARIABLES)
 # numbers): what a command runs and builds is the checkout's to decide, not
 # the shell's. apt-get and npm also get the proxies, npm's settings and the
 # certificates Node is told to trust.
-KEPT = PATH HOME TMPDIR TERM LANG LC_ALL LC_ADDRESS LC_COLLATE LC_CTYPE LC_IDENTIFICATION \
-  LC_MEASUREMENT LC_MESSAGES LC_MONETARY LC_NAME LC_NUMERIC LC_PAPER LC_TELEPHONE LC_TIME LOCPATH $(TAKES)
+KEPT = PATH HOME TMPDIR TERM LANG LOCPATH LC_ALL LC_ADDRESS LC_COLLATE LC_CTYPE LC_IDENTIFICATION \
+  LC_MEASUREMENT LC_MESSAGES LC_MONETARY LC_NAME LC_NUMERIC LC_PAPER LC_TELEPHONE LC_TIME $(TAKES)
 INSTALLERS = $(KEPT) http_proxy https_proxy no_proxy HTTP_PROXY HTTPS_PROXY NO_PROXY \
   NODE_EXTRA_CA_CERTS $(filter npm_config_% NPM_CONFIG_%,$(.VARIABLES))
 ONLY = env -i $(foreach name,$(1),$${$(name)+"$(name)=$$$(name)"})
@@ -53,9 +50,9 @@ RUN = $(OWNER) $(call ONLY,$(KEPT))
 
 # The Debian packages a command needs (where there are apt-get and bash);
 # for make test, also the Windows CMake from npm, as the checkout's owner.
-PACKAGES = if command -v apt-get >/dev/null 2>&1 && command -v bash >/dev/null 2>&1; then \
-	  $(call ONLY,$(INSTALLERS)) bash tools/install-packages.sh $(1) && \
-	  { [ $(1) != test ] || $(OWNER) $(call ONLY,$(INSTALLERS)) bash tools/install-packages.sh npm; }; fi
+PACKAGES = if command -v apt-get >/dev/null 2>&1 && command -v bash >/dev/null; then \
+	  $(INSTALL) $(1) && { [ $(1) != test ] || $(OWNER) $(INSTALL) npm; }; fi
+INSTALL = $(call ONLY,$(INSTALLERS)) bash tools/install-packages.sh
 
 .PHONY: all dist ride docs check test lint bench fuzz property install uninstall package stage clean quick
 
@@ -100,7 +97,7 @@ quick:
 bench: quick package
 	@$(call PACKAGES,bench)
 	@$(RUN) tools/build.sh linux-gcc frame_bench
-	@$(RUN) build/linux-gcc/bench/linux/frame_bench $$([ "$$QUICK" != 1 ] || echo --quick)
+	@$(RUN) build/linux-gcc/bench/linux/frame_bench
 	@$(RUN) tools/build.sh windows shipped_dll_bench
 	@$(RUN) tools/wine/run.sh build/windows build/windows/bin/shipped_dll_bench.exe \
 	  build/windows/dist/Quillmere.asi $$([ "$$QUICK" != 1 ] || echo --quick)

@@ -30,7 +30,7 @@ packages=(
   "binutils-mingw-w64-x86-64 x86_64-w64-mingw32-windres all"
   "wine64 wine ride check bench"
   "g++ g++ check bench property" "libgtest-dev - check bench property fuzz"
-  "googletest - check" "libbenchmark-dev - check bench property"
+  "googletest - check"
   "python3 python3 check" "python3-pefile - check" "python3-pil - check"
   "valgrind valgrind check bench" "strace strace check" "unzip unzip check"
   "clang clang++ check fuzz" "llvm llvm-nm check fuzz" "libclang-rt-14-dev - fuzz"

@@ -1,5 +1,4 @@
-// What both benchmarks share: the world their frames run in, and the target
-// the common frame's time is held to.
+// What both benchmarks share: the world their frames run in.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +13,3 @@ inline constexpr GameHandle BenchCarB = 0x22;
 inline constexpr NeonColour BenchLime = {50, 205, 50};   // BenchCarA's neon colour
 inline constexpr NeonColour BenchAmber = {255, 191, 0};  // BenchCarB's
 inline constexpr std::uint32_t BenchStartTick = 50'000'000;
-
-// The common frame (staying in, lit) may take at most this many times its
-// floor, the same native calls with none of the plugin's logic.
-inline constexpr double BenchTargetRatio = 1.30;

@@ -33,8 +33,10 @@ folder=$(mktemp -d "$build/ride.XXXXXX")
 trap 'rm -rf -- "$folder"' EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
-ride_exe() { "$root/tools/wine/run.sh" "$build" "$build/bin/ride.exe" "$@" <"$ride" 2>"$folder/said"; }
-said() { RIDE_NAME=$ride awk '/^[0-9]+:/ { $0 = ENVIRON["RIDE_NAME"] ":" $0 } 1' "$folder/said" >&2; }
+ride_exe() { # ride.exe on the ride, what it says kept
+  "$root/tools/wine/run.sh" "$build" "$build/bin/ride.exe" "$@" <"$ride" 2>"$folder/said"
+}
+said() { RIDE=$ride awk '/^[0-9]+:/ { $0 = ENVIRON["RIDE"] ":" $0 } 1' "$folder/said" >&2; }
 ride_exe --settings-files >"$folder/settings" || { status=$? && said && exit "$status"; }
 while read -r line file; do
   [[ $file == /* ]] || file=$(dirname -- "$ride")/$file
@@ -54,9 +56,10 @@ ride_exe "$dist/Quillmere.asi" "$folder" | PICTURE=$folder/picture.svg \
   awk '/^<svg / { picture = 1 } picture { print >ENVIRON["PICTURE"]; next } { print; fflush() }' ||
   status=${PIPESTATUS[0]}
 said
-if [ "$status" -eq 1 ] && [ "$ride" -ef "$here/default.ride" ] && grep -q '^[0-9]*: expected' "$folder/said"; then
-  echo "The default ride's waits are timed to the switch spacing and the hold window: after changing" \
-    "either, make the waits in tools/ride/default.ride tell its story again, then run make docs." >&2
+if [ "$status" -eq 1 ] && [ "$ride" -ef "$here/default.ride" ] &&
+  grep -q '^[0-9]*: expected' "$folder/said"; then
+  echo "Its waits follow the switch spacing and the hold window: after changing either, make" \
+    "tools/ride/default.ride's waits tell its story again, then run make docs." >&2
 fi
 if [ "$status" -ne 0 ] && { [ "$status" -ne 1 ] || [ ! -s "$folder/picture.svg" ]; }; then
   exit "$status"
