@@ -16,13 +16,13 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
-#include <iostream>
 #include <iterator>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
 
 #include "standins/scripthookv_dll/scripthookv_dll.h"
+#include "tests/common/neon_colour.h"
 #include "tests/common/player_facts.h"
 #include "tools/wine/windows_path.h"
 
@@ -54,23 +54,39 @@ struct PluginSetRecord {
   bool switched;      // on the vehicle the player sat in: a switch, not a colour put back
 };
 
-// The whole ride. Invariant: every list is in time order.
-struct RideRecord {
+// The whole ride, as it plays. Invariant: every list is in time order.
+struct Ride {
+  std::string folder;                                      // as Windows names it
+  std::uint32_t elapsed = 0;                               // ms since the ride began
   std::vector<NoteRecord> notes;                           // its headings
   std::vector<KeyRecord> keys;                             // in the order they were first used
   std::vector<ColourRecord> neon[StandinMaxVehicles + 1];  // by vehicle, from its first frame
   std::vector<PluginSetRecord> sets;                       // every colour the plugin set
-  std::uint32_t endMs = 0;                                 // how long the ride took
 };
 
-bool sameColour(const NeonColour& a, const NeonColour& b) {
-  return a.red == b.red && a.green == b.green && a.blue == b.blue;
-}
-bool isDark(const NeonColour& colour) { return sameColour(colour, {0, 0, 0}); }
 std::string colourText(const NeonColour& c) {  // "R,G,B"
   return std::to_string(c.red) + "," + std::to_string(c.green) + "," + std::to_string(c.blue);
 }
-std::string keyName(std::uint32_t code);
+
+constexpr struct NamedKey {
+  const char* name;
+  std::uint32_t code;
+} NamedKeys[] = {{"Tab", 9},     {"Enter", 13},  {"Shift", 16},   {"Ctrl", 17},
+                 {"Alt", 18},    {"Space", 32},  {"LShift", 160}, {"RShift", 161},
+                 {"LCtrl", 162}, {"RCtrl", 163}, {"LAlt", 164},   {"RAlt", 165}};
+constexpr std::uint32_t F1 = 112;  // F1 to F12 are 112 to 123
+
+// A key as a ride names it: "N", "7", "F1", "Ctrl", or "code:200".
+std::string keyName(std::uint32_t code) {
+  if ((code >= 'A' && code <= 'Z') || (code >= '0' && code <= '9')) {
+    return std::string(1, static_cast<char>(code));
+  }
+  if (code >= F1 && code < F1 + 12) {
+    return "F" + std::to_string(code - F1 + 1);
+  }
+  const auto* named = std::ranges::find(NamedKeys, code, &NamedKey::code);
+  return named != std::end(NamedKeys) ? named->name : "code:" + std::to_string(code);
+}
 
 constexpr std::uint32_t FrameMs = 16;           // about 60 frames a second
 constexpr std::uint32_t StartTick = 5'000'000;  // an ordinary tick, far from the wrap
@@ -85,12 +101,6 @@ struct ScriptError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The ride as it plays.
-struct Ride {
-  std::string folder;         // as Windows names it
-  RideRecord record;          // what happened so far
-  std::uint32_t elapsed = 0;  // ms since the ride began
-};
 using Play = std::function<void(Ride&)>;
 
 StandinWorld& world() { return standinState()->world; }
@@ -98,17 +108,15 @@ GameHandle handleOf(int vehicle) { return VehicleHandleBase + vehicle; }
 
 // "   2.144 s  player  presses N (78)", and with `colours` every vehicle's.
 void trace(const Ride& ride, const char* who, const std::string& what, bool colours = false) {
-  std::string columns;
+  colours = colours && world().vehicleCount > 0;
+  std::printf("%8.3f s  %-7s %-*s", ride.elapsed / 1000.0, who, colours ? 50 : 0, what.c_str());
   for (int n = 1; colours && n <= StandinMaxVehicles; ++n) {
     if (const StandinVehicle* vehicle = worldFindVehicle(world(), handleOf(n))) {
-      char text[32];
-      std::snprintf(text, sizeof text, "  vehicle %d %3d,%3d,%3d", n, vehicle->neon.red,
-                    vehicle->neon.green, vehicle->neon.blue);
-      columns += text;
+      const NeonColour& neon = vehicle->neon;
+      std::printf("  vehicle %d %3d,%3d,%3d", n, neon.red, neon.green, neon.blue);
     }
   }
-  std::printf("%8.3f s  %-7s %-*s%s\n", ride.elapsed / 1000.0, who, columns.empty() ? 0 : 50,
-              what.c_str(), columns.c_str());
+  std::printf("\n");
 }
 
 // One frame: the host resumes the plugin's script once. The world is
@@ -121,8 +129,8 @@ void playFrame(Ride& ride) {
   standinRunFrames(1);
   for (int i = 0; i < host.world.vehicleCount; ++i) {
     const NeonColour& now = host.world.vehicles[i].neon;
-    auto& stretches = ride.record.neon[host.world.vehicles[i].handle - VehicleHandleBase];
-    if (stretches.empty() || !sameColour(stretches.back().colour, now)) {
+    auto& stretches = ride.neon[host.world.vehicles[i].handle - VehicleHandleBase];
+    if (stretches.empty() || stretches.back().colour != now) {
       stretches.push_back({ride.elapsed, ride.elapsed, now});
     }
     stretches.back().to = ride.elapsed + FrameMs;
@@ -133,24 +141,23 @@ void playFrame(Ride& ride) {
     if (call.hash != GameNatives::NeonColourSetter || call.argCount != 4) {
       continue;
     }
-    const PluginSetRecord set{ride.elapsed,
-                              low32(0) - VehicleHandleBase,
-                              {low32(1), low32(2), low32(3)},
-                              low32(0) == host.world.occupied};
-    ride.record.sets.push_back(set);
-    std::string what = "puts vehicle " + std::to_string(set.vehicle) + "'s colour back: sets ";
+    const NeonColour colour{low32(1), low32(2), low32(3)};
+    ride.sets.push_back(
+        {ride.elapsed, low32(0) - VehicleHandleBase, colour, low32(0) == host.world.occupied});
+    const PluginSetRecord& set = ride.sets.back();
+    std::string what = "puts vehicle " + std::to_string(set.vehicle) + "'s colour back";
     if (set.switched) {
       std::string keys;
-      for (const KeyRecord& key : ride.record.keys) {
+      for (const KeyRecord& key : ride.keys) {
         if (!key.down.empty() && key.down.back().second == UINT32_MAX) {
           keys += (keys.empty() ? "" : ", ") + keyName(key.code);
         }
       }
       what = "switches vehicle " + std::to_string(set.vehicle) +
-             (isDark(set.colour) ? " dark" : " lit") + " (" + (keys.empty() ? "no key" : keys) +
-             " down): sets ";
+             (set.colour == Dark ? " dark (" : " lit (") + (keys.empty() ? "no key" : keys) +
+             " down)";
     }
-    trace(ride, "plugin", what + colourText(set.colour), true);
+    trace(ride, "plugin", what + ": sets " + colourText(set.colour), true);
   }
 }
 
@@ -164,6 +171,11 @@ void writeSettings(const Ride& ride, const std::string& bytes, const std::string
 
 // --- Reading the ride: every step checked before anything plays.
 
+struct Step {
+  int line;
+  Play play;
+};
+
 // What reading keeps from line to line, to refuse what cannot be played.
 struct Reading {
   int line = 0;                 // the line being read
@@ -171,6 +183,7 @@ struct Reading {
   int occupied = 0;             // the vehicle the player sits in, 0 on foot
   std::optional<NeonColour> own[StandinMaxVehicles + 1];  // each vehicle's own colour, once given
   std::string settingsFiles;                              // each settings-file step's "LINE PATH\n"
+  std::vector<Step> steps;                                // what it plays, so far
 };
 using Words = std::vector<std::string>;  // a line's words after its step's name
 
@@ -179,9 +192,8 @@ std::string inQuotes(const std::string& text) {  // cut to 40 bytes
 }
 
 std::string lower(std::string text) {
-  for (char& c : text) {
-    c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  }
+  std::ranges::transform(text, text.begin(),
+                         [](char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; });
   return text;
 }
 
@@ -199,33 +211,22 @@ std::uint32_t wholeNumber(const std::string& word, std::uint32_t low, std::uint3
 }
 
 NeonColour colourOf(const std::string& word) {
-  Words parts;
-  std::istringstream in(word + ",");
-  for (std::string part; std::getline(in, part, ',');) {
-    parts.push_back(part);
-  }
-  if (parts.size() != 3) {
+  if (std::ranges::count(word, ',') != 2) {
     throw ScriptError("a colour is R,G,B (three numbers from 0 to 255), not " + inQuotes(word));
   }
-  std::int32_t channels[3];
-  for (int i = 0; i < 3; ++i) {
-    channels[i] = static_cast<std::int32_t>(wholeNumber(parts[i], 0, 255, "a colour's part"));
-  }
-  return {channels[0], channels[1], channels[2]};
+  std::istringstream in(word);
+  const auto channel = [&in] {
+    std::string part;
+    std::getline(in, part, ',');
+    return static_cast<std::int32_t>(wholeNumber(part, 0, 255, "a colour's part"));
+  };
+  return {channel(), channel(), channel()};  // in order: a braced list is read left to right
 }
-
-constexpr struct {
-  const char* name;
-  std::uint32_t code;
-} NamedKeys[] = {{"Tab", 9},     {"Enter", 13},  {"Shift", 16},   {"Ctrl", 17},
-                 {"Alt", 18},    {"Space", 32},  {"LShift", 160}, {"RShift", 161},
-                 {"LCtrl", 162}, {"RCtrl", 163}, {"LAlt", 164},   {"RAlt", 165}};
-constexpr std::uint32_t F1 = 112;  // F1 to F12 are 112 to 123
 
 // A key as keyName names it, in any letter case, or code:N for any code. A
 // bare number is refused: "7" would be both the 7 key and code 7.
 std::uint32_t keyCode(const std::string& word) {
-  if (lower(word).rfind("code:", 0) == 0) {
+  if (lower(word).starts_with("code:")) {
     return wholeNumber(word.substr(5), 0, HighestKeyCode, "a key code");
   }
   for (std::uint32_t code = 0; code <= HighestKeyCode; ++code) {
@@ -273,16 +274,14 @@ Play key(const Words& words, const std::string&, Reading&, bool down) {
     standinSetClock(StartTick + ride.elapsed);
     standinPostKey(code, 1, 0, 0, 0, down ? 0 : 1, down ? 0 : 1);
     standinWaitForKeys();
-    auto key = std::find_if(ride.record.keys.begin(), ride.record.keys.end(),
-                            [code](const KeyRecord& known) { return known.code == code; });
-    if (key == ride.record.keys.end()) {
-      key = ride.record.keys.insert(key, {code, {}});
-    }
-    const bool wasDown = !key->down.empty() && key->down.back().second == UINT32_MAX;
+    const auto known = std::ranges::find(ride.keys, code, &KeyRecord::code);
+    auto& stretches =
+        (known != ride.keys.end() ? *known : ride.keys.emplace_back(KeyRecord{code, {}})).down;
+    const bool wasDown = !stretches.empty() && stretches.back().second == UINT32_MAX;
     if (down && !wasDown) {
-      key->down.emplace_back(ride.elapsed, UINT32_MAX);
+      stretches.emplace_back(ride.elapsed, UINT32_MAX);
     } else if (!down && wasDown) {
-      key->down.back().second = ride.elapsed;
+      stretches.back().second = ride.elapsed;
     }
     trace(ride, "player",
           (down ? "presses " : "releases ") + keyName(code) + " (" + std::to_string(code) + ")");
@@ -296,18 +295,18 @@ Play expect(const Words& words, const std::string&, Reading& reading, bool) {
   if (!reading.own[vehicle]) {
     throw ScriptError("vehicle " + words[0] + " has not appeared yet");
   }
-  NeonColour wanted = lower(words[1]) == "lit"    ? *reading.own[vehicle]
-                      : lower(words[1]) == "dark" ? NeonColour{0, 0, 0}
-                                                  : colourOf(words[1]);
-  const bool named = lower(words[1]) == "lit" || lower(words[1]) == "dark";
-  const std::string shown =
-      named ? lower(words[1]) + " (" + colourText(wanted) + ")" : colourText(wanted);
-  if (lower(words[1]) == "lit" && isDark(wanted)) {
+  const std::string said = lower(words[1]);
+  const bool named = said == "lit" || said == "dark";
+  const NeonColour wanted = !named          ? colourOf(words[1])
+                            : said == "lit" ? *reading.own[vehicle]
+                                            : Dark;
+  if (said == "lit" && wanted == Dark) {
     throw ScriptError("vehicle " + words[0] + "'s own colour is dark: expect it as 0,0,0");
   }
+  const std::string shown = named ? said + " (" + colourText(wanted) + ")" : colourText(wanted);
   return [vehicle, wanted, shown](Ride&) {
     const NeonColour got = worldFindVehicle(world(), handleOf(vehicle))->neon;
-    if (!sameColour(got, wanted)) {
+    if (got != wanted) {
       throw ScriptError("expected vehicle " + std::to_string(vehicle) + " " + shown + ", got " +
                         colourText(got));
     }
@@ -316,7 +315,7 @@ Play expect(const Words& words, const std::string&, Reading& reading, bool) {
 
 Play note(const Words&, const std::string& rest, Reading&, bool) {
   return [rest](Ride& ride) {
-    ride.record.notes.push_back({ride.elapsed, rest});
+    ride.notes.push_back({ride.elapsed, rest});
     std::printf("\n-- %s\n", rest.c_str());
   };
 }
@@ -356,7 +355,6 @@ Play getOut(const Words&, const std::string&, Reading& reading, bool) {
   };
 }
 
-// Time passes, a frame every FrameMs.
 Play wait(const Words& words, const std::string&, Reading& reading, bool) {
   const std::uint32_t ms = wholeNumber(words[0], 1, LongestRideMs, "a wait");
   if (ms > LongestRideMs - reading.elapsedMs) {
@@ -409,87 +407,55 @@ bool plainText(const std::string& text) {
   const int size = static_cast<int>(text.size());
   wide.resize(static_cast<std::size_t>(
       MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), size)));
-  for (wchar_t c : wide) {
-    if ((c < 0x20 && c != L'\t') || (c >= 0x7F && c <= 0x9F) || c == 0xFFFE || c == 0xFFFF) {
-      return false;
-    }
-  }
-  return !wide.empty() || text.empty();
+  return (!wide.empty() || text.empty()) && std::ranges::none_of(wide, [](wchar_t c) {
+           return (c < 0x20 && c != L'\t') || (c >= 0x7F && c <= 0x9F) || c == 0xFFFE ||
+                  c == 0xFFFF;
+         });
 }
 
-// A step of the ride, and its line.
-struct Step {
-  int line;
-  Play play;
-};
-
-// Reads a whole ride: a UTF-8 byte-order mark skipped, lines ending in LF or
-// CRLF, '#' starting a comment. Throws ScriptError("LINE: what is wrong").
-std::vector<Step> readRide(const std::string& bytes, Reading& reading) {
-  std::istringstream in(bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? bytes.substr(3) : bytes);
-  std::vector<Step> steps;
+// Reads a whole ride into reading.steps: a UTF-8 byte-order mark skipped,
+// lines ending in LF or CRLF, '#' starting a comment. Throws ScriptError(what
+// is wrong) at the line reading.line, or at line 1 before any.
+void readRide(const std::string& bytes, Reading& reading) {
+  if (bytes.size() > LargestRide) {
+    throw ScriptError("not a ride script: over " + std::to_string(LargestRide) + " bytes");
+  }
+  std::istringstream in(bytes.starts_with("\xEF\xBB\xBF") ? bytes.substr(3) : bytes);
   for (std::string text; std::getline(in, text);) {
     ++reading.line;
-    try {
-      if (!text.empty() && text.back() == '\r') {
-        text.pop_back();
+    if (text.ends_with('\r')) {
+      text.pop_back();
+    }
+    if (!plainText(text)) {
+      throw ScriptError("not UTF-8 text, or it holds a control character");
+    }
+    std::istringstream line(text.substr(0, text.find('#')));
+    std::string name;
+    std::string rest;  // what follows the step's name, blanks at both ends dropped
+    std::getline(line >> name >> std::ws, rest);
+    rest.erase(rest.find_last_not_of(" \t") + 1);
+    std::istringstream restWords(rest);
+    const Words words{std::istream_iterator<std::string>(restWords), {}};
+    std::string known;
+    for (const auto& step : Steps) {
+      known += (known.empty() ? "" : ", ") + std::string(step.name);
+      if (lower(name) == step.name &&
+          (words.size() < step.fewestWords || words.size() > step.mostWords)) {
+        throw ScriptError(std::string("usage: ") + step.name + (*step.usage ? " " : "") +
+                          step.usage);
+      } else if (lower(name) == step.name) {
+        reading.steps.push_back({reading.line, step.read(words, rest, reading, step.flag)});
+        known.clear();
+        break;
       }
-      if (!plainText(text)) {
-        throw ScriptError("not UTF-8 text, or it holds a control character");
-      }
-      const std::string content = text.substr(0, text.find('#'));
-      std::istringstream line(content);
-      std::string name;
-      Words words;
-      line >> name;
-      for (std::string word; line >> word;) {
-        words.push_back(word);
-      }
-      // What follows the step's name, blanks at both ends dropped.
-      std::string rest = content.substr(content.find(name) + name.size());
-      rest.erase(0, rest.find_first_not_of(" \t"));
-      rest.erase(rest.find_last_not_of(" \t") + 1);
-      std::string known;
-      for (const auto& step : Steps) {
-        known += (known.empty() ? "" : ", ") + std::string(step.name);
-        if (lower(name) == step.name &&
-            (words.size() < step.fewestWords || words.size() > step.mostWords)) {
-          throw ScriptError(std::string("usage: ") + step.name + (*step.usage ? " " : "") +
-                            step.usage);
-        } else if (lower(name) == step.name) {
-          steps.push_back({reading.line, step.read(words, rest, reading, step.flag)});
-          known.clear();
-          break;
-        }
-      }
-      if (!name.empty() && !known.empty()) {
-        throw ScriptError("unknown step " + inQuotes(name) + " (known: " + known + ")");
-      }
-    } catch (const ScriptError& error) {
-      throw ScriptError(std::to_string(reading.line) + ": " + error.what());
+    }
+    if (!name.empty() && !known.empty()) {
+      throw ScriptError("unknown step " + inQuotes(name) + " (known: " + known + ")");
     }
   }
-  if (steps.empty()) {
-    throw ScriptError(std::to_string(std::max(reading.line, 1)) +
-                      ": nothing to play (no steps, only blank lines and comments)");
+  if (reading.steps.empty()) {
+    throw ScriptError("nothing to play (no steps, only blank lines and comments)");
   }
-  return steps;
-}
-
-// A key as a ride names it: "N", "7", "F1", "Ctrl", or "code:200".
-std::string keyName(std::uint32_t code) {
-  if ((code >= 'A' && code <= 'Z') || (code >= '0' && code <= '9')) {
-    return std::string(1, static_cast<char>(code));
-  }
-  if (code >= F1 && code < F1 + 12) {
-    return "F" + std::to_string(code - F1 + 1);
-  }
-  for (const auto& named : NamedKeys) {
-    if (named.code == code) {
-      return named.name;
-    }
-  }
-  return "code:" + std::to_string(code);
 }
 
 // --- The picture.
@@ -505,9 +471,7 @@ constexpr int KeyLaneHeight = 24;  // a bar while the key is down
 constexpr int LineHeight = 18;     // of the notes' list and the legend
 
 constexpr const char* Ink = "#1a1a1a";
-constexpr const char* DarkOutline = " stroke=\"#8c8c8c\"";  // so dark shows on dark ink
-constexpr const char* KeyBar = "fill=\"#2f6db5\"";
-constexpr const char* PutBackFill = "#d9480f";
+constexpr const char* KeyBar = R"(fill="#2f6db5")";
 
 std::string number(double value) {
   char text[32];
@@ -525,33 +489,29 @@ std::string escaped(const std::string& text) {
   return out;
 }
 
-std::string fill(const NeonColour& colour) {
-  return "fill=\"rgb(" + colourText(colour) + ")\"" + (isDark(colour) ? DarkOutline : "");
+std::string fill(const NeonColour& colour) {  // outlined when dark, to show on dark ink
+  return "fill=\"rgb(" + colourText(colour) + ")\"" +
+         (colour == Dark ? R"( stroke="#8c8c8c")" : "");
 }
 
-void rect(std::ostream& svg, double x, int y, double width, int height,
-          const std::string& attributes) {
-  svg << "<rect x=\"" << number(x) << "\" y=\"" << y << "\" width=\""
-      << number(std::max(width, 0.1)) << "\" height=\"" << height << "\" " << attributes << "/>\n";
+void rect(std::ostream& svg, double x, int y, double width, int height, const std::string& look) {
+  svg << R"(<rect x=")" << number(x) << R"(" y=")" << y << R"(" width=")"
+      << number(std::max(width, 0.1)) << R"(" height=")" << height << "\" " << look << "/>\n";
 }
 
 void text(std::ostream& svg, double x, int y, const std::string& content,
-          const std::string& attributes = "") {
-  svg << "<text x=\"" << number(x) << "\" y=\"" << y << "\" " << attributes << ">"
-      << escaped(content) << "</text>\n";
+          const std::string& look = "") {
+  svg << R"(<text x=")" << number(x) << R"(" y=")" << y << "\" " << look << ">" << escaped(content)
+      << "</text>\n";
 }
 
 // A colour put back: a triangle in the marks' row, pointing down at the strip.
-void putBack(std::ostream& svg, double x, int top, const std::string& attributes = "") {
-  svg << "<path d=\"M" << number(x - 5) << " " << top << "h10l-5 " << MarkRowHeight << "z\" fill=\""
-      << PutBackFill << "\" shape-rendering=\"geometricPrecision\" " << attributes << "/>\n";
+void putBack(std::ostream& svg, double x, int top, const std::string& more = "") {
+  svg << R"(<path d="M)" << number(x - 5) << " " << top << "h10l-5 " << MarkRowHeight
+      << R"(z" fill="#d9480f" shape-rendering="geometricPrecision" )" << more << "/>\n";
 }
 
-std::string counted(std::ptrdiff_t n, const std::string& one, const std::string& many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
-// Draws the ride as an SVG picture on `out`, from a line "<svg " on: a lane
+// The ride as an SVG picture, from a line "<svg " on: a lane
 // per vehicle, its neon colour frame by frame (a run of one colour is one
 // rectangle: the picture grows with what happens, not with its frames) and a
 // triangle at each colour put back; a lane per key, a bar while it is down;
@@ -559,79 +519,79 @@ std::string counted(std::ptrdiff_t n, const std::string& one, const std::string&
 // a check of the rendered picture its layout: the time axis (data-plot-left,
 // data-plot-width, data-ride-ms), each lane's strip and marks' row
 // (data-strip-top, data-strip-height, data-marks-top), each put-back's data-ms.
-void writePicture(const RideRecord& ride, std::ostream& out) {
-  const std::uint32_t rideMs = std::max<std::uint32_t>(ride.endMs, 1);
+std::string picture(const Ride& ride) {
+  const std::uint32_t rideMs = std::max<std::uint32_t>(ride.elapsed, 1);
   const auto x = [rideMs](std::uint64_t ms) { return PlotLeft + double(ms) * PlotWidth / rideMs; };
   std::ostringstream svg;
-  std::string description = "Each vehicle's neon colour over the " + number(ride.endMs / 1000.0) +
+  std::string description = "Each vehicle's neon colour over the " + number(ride.elapsed / 1000.0) +
                             " s of a ride, frame by frame, as the stand-in world held it, with the "
                             "keys the player held down.";
   // The notes, under the lanes: a number above, a dashed line through them.
-  const int vehicles = static_cast<int>(std::count_if(std::begin(ride.neon), std::end(ride.neon),
-                                                      [](auto& lane) { return !lane.empty(); }));
-  int top =
-      LanesTop + vehicles * VehicleLaneHeight + static_cast<int>(ride.keys.size()) * KeyLaneHeight;
+  const auto vehicles = std::ranges::count_if(ride.neon, [](auto& lane) { return !lane.empty(); });
+  int top = LanesTop + static_cast<int>(vehicles) * VehicleLaneHeight +
+            static_cast<int>(ride.keys.size()) * KeyLaneHeight;
   for (std::size_t i = 0; i < ride.notes.size(); ++i) {
-    svg << "<path d=\"M" << number(x(ride.notes[i].ms)) << " 58V" << top
-        << "\" stroke=\"#b8b8b8\" stroke-dasharray=\"3 3\"/>\n";
-    text(svg, x(ride.notes[i].ms) + 3, 71, std::to_string(i + 1), "font-weight=\"bold\"");
+    svg << R"(<path d="M)" << number(x(ride.notes[i].ms)) << " 58V" << top
+        << R"(" stroke="#b8b8b8" stroke-dasharray="3 3"/>)" << '\n';
+    text(svg, x(ride.notes[i].ms) + 3, 71, std::to_string(i + 1), R"(font-weight="bold")");
   }
   top = LanesTop;
   for (int vehicle = 1; vehicle <= StandinMaxVehicles; ++vehicle) {
     if (ride.neon[vehicle].empty()) {
       continue;
     }
-    const auto sets = [&ride, vehicle](bool switched) {
-      return std::count_if(ride.sets.begin(), ride.sets.end(), [&](const PluginSetRecord& set) {
-        return set.vehicle == vehicle && set.switched == switched;
-      });
-    };
-    description += " Vehicle " + std::to_string(vehicle) + ": " +
-                   counted(sets(true), "switch", "switches") + " by the plugin, " +
-                   counted(sets(false), "colour", "colours") + " put back by it.";
-    svg << "<g id=\"vehicle-" << vehicle << "\" data-marks-top=\"" << top << "\" data-strip-top=\""
-        << top + MarkRowHeight << "\" data-strip-height=\"" << StripHeight
-        << "\" shape-rendering=\"crispEdges\">\n";
+    svg << R"(<g id="vehicle-)" << vehicle << R"(" data-marks-top=")" << top
+        << R"(" data-strip-top=")" << top + MarkRowHeight << R"(" data-strip-height=")"
+        << StripHeight << R"(" shape-rendering="crispEdges">)" << '\n';
     text(svg, PlotLeft - 10, top + MarkRowHeight + 15, "vehicle " + std::to_string(vehicle),
-         "text-anchor=\"end\"");
+         R"(text-anchor="end")");
     for (const ColourRecord& run : ride.neon[vehicle]) {
       rect(svg, x(run.from), top + MarkRowHeight, x(run.to) - x(run.from), StripHeight,
            fill(run.colour));
     }
+    int switches = 0;
+    int putBacks = 0;
     for (const PluginSetRecord& set : ride.sets) {
-      if (set.vehicle == vehicle && !set.switched) {
+      if (set.vehicle == vehicle && set.switched) {
+        ++switches;
+      } else if (set.vehicle == vehicle) {
+        ++putBacks;
         putBack(svg, x(set.ms), top,
-                "class=\"put-back\" data-ms=\"" + std::to_string(set.ms) + "\"");
+                R"(class="put-back" data-ms=")" + std::to_string(set.ms) + "\"");
       }
     }
+    description += " Vehicle " + std::to_string(vehicle) + ": " + std::to_string(switches) +
+                   (switches == 1 ? " switch" : " switches") + " by the plugin, " +
+                   std::to_string(putBacks) + (putBacks == 1 ? " colour" : " colours") +
+                   " put back by it.";
     svg << "</g>\n";
     top += VehicleLaneHeight;
   }
   for (const KeyRecord& key : ride.keys) {
-    text(svg, PlotLeft - 10, top + 16, "key " + keyName(key.code), "text-anchor=\"end\"");
+    text(svg, PlotLeft - 10, top + 16, "key " + keyName(key.code), R"(text-anchor="end")");
     for (const auto& [from, to] : key.down) {
-      rect(svg, x(from), top + 7, x(std::min(to, ride.endMs)) - x(from), 10, KeyBar);
+      rect(svg, x(from), top + 7, x(std::min(to, ride.elapsed)) - x(from), 10, KeyBar);
     }
     top += KeyLaneHeight;
   }
   // The time axis, a labelled tick at each round step, at most about 16.
   top += 6;
-  svg << "<path d=\"M" << PlotLeft << " " << top << "h" << PlotWidth << "\" stroke=\"" << Ink
+  svg << R"(<path d="M)" << PlotLeft << " " << top << "h" << PlotWidth << R"(" stroke=")" << Ink
       << "\"/>\n";
   std::uint32_t step = 100;  // ms: 100, 200, 500, 1 000, 2 000, 5 000, ...
   for (int i = 0; rideMs / step > 16; ++i) {
     step = i % 3 == 1 ? step * 5 / 2 : step * 2;
   }
   for (std::uint64_t ms = 0; ms <= rideMs; ms += step) {
-    svg << "<path d=\"M" << number(x(ms)) << " " << top << "v5\" stroke=\"" << Ink << "\"/>\n";
-    text(svg, x(ms), top + 18, number(static_cast<double>(ms) / 1000.0), "text-anchor=\"middle\"");
+    svg << R"(<path d="M)" << number(x(ms)) << " " << top << R"(v5" stroke=")" << Ink << "\"/>\n";
+    text(svg, x(ms), top + 18, number(static_cast<double>(ms) / 1000.0), R"(text-anchor="middle")");
   }
   text(svg, PlotLeft + PlotWidth / 2.0, top + 36, "time from the ride's start (s)",
-       "text-anchor=\"middle\"");
+       R"(text-anchor="middle")");
   top += 42;
   for (std::size_t i = 0; i < ride.notes.size(); ++i) {
     top += LineHeight;
-    text(svg, PlotLeft, top, std::to_string(i + 1), "font-weight=\"bold\"");
+    text(svg, PlotLeft, top, std::to_string(i + 1), R"(font-weight="bold")");
     text(svg, PlotLeft + 22, top, ride.notes[i].heading);
     description += " Section " + std::to_string(i + 1) + " at " +
                    number(ride.notes[i].ms / 1000.0) + " s: " + ride.notes[i].heading;
@@ -648,19 +608,20 @@ void writePicture(const RideRecord& ride, std::ostream& out) {
   top += 14;
 
   const std::string title = "Quillmere: a ride, neon colour over time";
-  out << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"960\" height=\"" << top
-      << "\" viewBox=\"0 0 960 " << top
-      << "\" role=\"img\" aria-labelledby=\"title desc\" data-plot-left=\"" << PlotLeft
-      << "\" data-plot-width=\"" << PlotWidth << "\" data-ride-ms=\"" << rideMs << "\">\n"
-      << "<title id=\"title\">" << title << "</title>\n<desc id=\"desc\">" << escaped(description)
+  std::ostringstream out;
+  out << R"(<svg xmlns="http://www.w3.org/2000/svg" width="960" height=")" << top
+      << R"(" viewBox="0 0 960 )" << top
+      << R"(" role="img" aria-labelledby="title desc" data-plot-left=")" << PlotLeft
+      << R"(" data-plot-width=")" << PlotWidth << R"(" data-ride-ms=")" << rideMs << "\">\n"
+      << R"(<title id="title">)" << title << "</title>\n<desc id=\"desc\">" << escaped(description)
       << "</desc>\n<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n"
-      << "<g font-family=\"DejaVu Sans, Verdana, Arial, sans-serif\" font-size=\"12\" fill=\""
-      << Ink << "\">\n";
-  text(out, PlotLeft, 28, title, "font-size=\"17\" font-weight=\"bold\"");
+      << R"(<g font-family="DejaVu Sans, Verdana, Arial, sans-serif" font-size="12" fill=")" << Ink
+      << "\">\n";
+  text(out, PlotLeft, 28, title, R"(font-size="17" font-weight="bold")");
   text(out, PlotLeft, 47,
        "a lane per vehicle, its neon colour frame by frame as the stand-in world holds it; a lane "
        "per key");
-  out << svg.str() << "</g>\n</svg>\n";
+  return out.str() + svg.str() + "</g>\n</svg>\n";
 }
 
 int run() {
@@ -672,22 +633,19 @@ int run() {
   }
   std::string bytes(LargestRide + 1, '\0');
   bytes.resize(std::fread(bytes.data(), 1, bytes.size(), stdin));
-  std::vector<Step> steps;
   Reading reading;
   try {
-    if (bytes.size() > LargestRide) {
-      throw ScriptError("1: not a ride script: over " + std::to_string(LargestRide) + " bytes");
-    }
-    steps = readRide(bytes, reading);
+    readRide(bytes, reading);
   } catch (const ScriptError& error) {
-    std::fprintf(stderr, "%s\n", error.what());
+    std::fprintf(stderr, "%d: %s\n", std::max(reading.line, 1), error.what());
     return 2;
   }
   if (listing) {
     std::fputs(reading.settingsFiles.c_str(), stdout);
     return 0;
   }
-  Ride ride{windowsPath(arguments[2]), {}, 0};
+  Ride ride;
+  ride.folder = windowsPath(arguments[2]);
   const std::string plugin = windowsPath(arguments[1]);
   standinReset(StartTick);
   world().player = PlayerCharacter;
@@ -703,23 +661,18 @@ int run() {
       "starts its script: on the first frame and on each restart.\n\n%8s    %-7s %-50s%s\n",
       static_cast<unsigned>(FrameMs), "time", "who", "what", "neon colours (red,green,blue)");
   std::string failed;
-  for (const Step& step : steps) {
+  for (const Step& step : reading.steps) {
     try {
       step.play(ride);
     } catch (const ScriptError& failure) {
-      failed = std::to_string(step.line) + ": " + failure.what();
+      failed = std::to_string(step.line) + ": " + failure.what() + "\n";
       break;
     }
   }
   standinUnloadPlugin();
-  ride.record.endMs = ride.elapsed;
   std::printf("\nThe ride took %.3f s.\n", ride.elapsed / 1000.0);
-  std::fflush(stdout);
-  writePicture(ride.record, std::cout);
-  std::cout.flush();
-  if (!failed.empty()) {
-    std::fprintf(stderr, "%s\n", failed.c_str());
-  }
+  std::fputs(picture(ride).c_str(), stdout);
+  std::fputs(failed.c_str(), stderr);
   return failed.empty() ? 0 : 1;
 }
 
