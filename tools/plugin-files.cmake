@@ -18,16 +18,13 @@ endif()
 # running game holds it and a refusal is best met before anything changed.
 set(PLUGIN_FILES Quillmere.asi Quillmere.txt Quillmere.ini)
 set(SETTINGS Quillmere.ini)
-set(SCRIPT_HOST ScriptHookV.dll)
 set(SUMS SHA256SUMS)
 set(ZIP_STEM Quillmere-)
 set(NEW .quillmere-new)
 set(OLD .quillmere-old)
 cmake_path(GET CMAKE_CURRENT_LIST_DIR PARENT_PATH _ROOT)
 set(PACKAGE "${_ROOT}/build/package/dist")
-set(PACKAGE_CACHE "${_ROOT}/build/package/CMakeCache.txt")
-set(_UPPER A B C D E F G H I J K L M N O P Q R S T U V W X Y Z)
-set(_LOWER a b c d e f g h i j k l m n o p q r s t u v w x y z)
+set(ANY_CASE Aa Bb Cc Dd Ee Ff Gg Hh Ii Jj Kk Ll Mm Nn Oo Pp Qq Rr Ss Tt Uu Vv Ww Xx Yy Zz)
 string(ASCII 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25 26 27 28 29 30 31 127 _CONTROLS)
 set(_DENIED "")  # what may have kept Windows from changing a file
 if(CMAKE_HOST_WIN32)
@@ -49,29 +46,24 @@ endfunction()
 # Prints TEXT's lines on standard output, in UTF-8 on every system.
 function(say text)
   string(REGEX REPLACE "\n$" "" text "${text}")
-  if(NOT text STREQUAL "")
-    execute_process(COMMAND "${CMAKE_COMMAND}" -E echo "${text}" ENCODING UTF-8)
-  endif()
+  execute_process(COMMAND "${CMAKE_COMMAND}" -E echo "${text}" ENCODING UTF-8)
 endfunction()
 
-# Sets OUT to what in PATH keeps it from being used as a name, or to
-# nothing: a character that Windows reads as a separator, a wildcard, a
-# drive or a stream, a control character, or CMake's list separator. (On
-# Windows, a backslash is a separator and a drive's colon a drive's.)
-function(name_problem out path)
-  set(odd "[${_CONTROLS};*?\"<>|:\\]")
-  if(CMAKE_HOST_WIN32)
+# Refuses PATH, which WHAT names, where it holds what keeps it from being
+# used as a name: a character that Windows reads as a separator, a wildcard,
+# a drive or a stream, a control character, or CMake's list separator.
+function(refuse_odd_name what path)
+  if(CMAKE_HOST_WIN32)  # there a backslash is a separator, and a drive's colon a drive's
     string(REGEX REPLACE "^[A-Za-z]:" "" path "${path}")
-    set(odd "[${_CONTROLS};*?\"<>|:]")
+    string(REPLACE "\\" "" path "${path}")
   endif()
-  string(REGEX MATCH "${odd}" odd "${path}")
+  string(REGEX MATCH "[${_CONTROLS};*?\"<>|:\\]" odd "${path}")
   if(odd MATCHES "[${_CONTROLS}]")
     string(HEX "${odd}" odd)
-    set(odd "a control character (0x${odd})")
+    refuse("${what} holds a control character (0x${odd}): choose another")
   elseif(NOT odd STREQUAL "")
-    set(odd "'${odd}', which Windows or CMake reads otherwise")
+    refuse("${what} holds '${odd}', which Windows or CMake reads otherwise: choose another")
   endif()
-  set(${out} "${odd}" PARENT_SCOPE)
 endfunction()
 
 # Sets OUT to a glob pattern matching TEXT alone: glob's own characters stand
@@ -79,70 +71,46 @@ endfunction()
 # them), each ASCII letter matches itself in either case, as Windows matches.
 function(pattern_of out text)
   string(REGEX REPLACE "([][*?])" "[\\1]" pattern "${text}")
-  foreach(upper lower IN ZIP_LISTS _UPPER _LOWER)
-    if(ARGN STREQUAL "ANY_CASE")
-      string(REGEX REPLACE "[${upper}${lower}]" "[${upper}${lower}]" pattern "${pattern}")
-    endif()
+  foreach(letter IN LISTS ${ARGN})  # with ANY_CASE, each letter's two cases
+    string(REGEX REPLACE "[${letter}]" "[${letter}]" pattern "${pattern}")
   endforeach()
   set(${out} "${pattern}" PARENT_SCOPE)
 endfunction()
 
-function(names_matching out folder pattern)  # those PATTERN matches
-  pattern_of(folder_pattern "${folder}")
-  file(GLOB found LIST_DIRECTORIES true RELATIVE "${folder}" "${folder_pattern}/${pattern}")
-  set(${out} "${found}" PARENT_SCOPE)
-endfunction()
-
-# Sets OUT to the entry of FOLDER that Windows opens as NAME, or to nothing;
-# refuses two of them.
-function(entry_named out folder name)
+# Sets OUT to the entry of the game's folder Windows opens as NAME, or to nothing; refuses two.
+function(entry_named out name)
   pattern_of(pattern "${name}" ANY_CASE)
-  names_matching(found "${folder}" "${pattern}")
-  list(LENGTH found count)
-  if(count GREATER 1)
+  file(GLOB found LIST_DIRECTORIES true RELATIVE "${GAME}" "${FOLDER}/${pattern}")
+  if(found MATCHES ";")  # two or more: no name of ours holds a ';'
     string(REPLACE ";" " and " found "${found}")
-    refuse("${folder} holds ${found}, which Windows takes for one file: remove all but one first")
+    refuse("${GAME} holds ${found}, which Windows takes for one file: remove all but one first")
   endif()
   set(${out} "${found}" PARENT_SCOPE)
 endfunction()
 
-# --- Steps: the changes, each of which a test may stop, hold or fail.
-
-function(step what)
-  set(STEP_FAILS FALSE)
+# Does OPERATION (COPY_FILE FROM; RENAME FROM, in one step; remove) to the file
+# PATH, a change a test may stop, hold or fail; sets OUT to why it failed, or to
+# nothing. A file removed is gone once the folder's own list (which also holds a
+# file this user may not read) no longer holds it.
+function(file_step out operation path)
   if(DEFINED QUILLMERE_TEST_HOOK)
-    set(STEP "${what}")
+    set(STEP "${operation} ${path}")
     include("${QUILLMERE_TEST_HOOK}")
   endif()
-  set(STEP_FAILS "${STEP_FAILS}" PARENT_SCOPE)
-endfunction()
-
-# Does OPERATION (COPY_FILE: FROM to a new file TO; RENAME: FROM over TO in
-# one step); sets OUT to why it failed, or to nothing.
-function(file_step out operation from to)
-  step("${operation} ${to}")
   set(result "the test made it fail")
-  if(NOT STEP_FAILS)
-    file(${operation} "${from}" "${to}" RESULT result)
+  if(operation STREQUAL "remove")
+    if(NOT STEP_FAILS)
+      file(REMOVE "${path}")
+    endif()
+    pattern_of(pattern "${path}")
+    file(GLOB result LIST_DIRECTORIES true "${pattern}")
+    string(REGEX REPLACE ".+" "it is still there" result "${result}")
+  elseif(NOT STEP_FAILS)
+    file(${operation} "${ARGN}" "${path}" RESULT result)
   endif()
   string(STRIP "${result}" result)  # Windows ends its reasons with a line end
   string(REGEX REPLACE "^0$" "" result "${result}")
   set(${out} "${result}" PARENT_SCOPE)
-endfunction()
-
-# Removes the file PATH; sets OUT to nothing once it is gone by the folder's
-# own list, which also holds a file this user may not read.
-function(remove_file out path)
-  step("remove ${path}")
-  if(NOT STEP_FAILS)
-    file(REMOVE "${path}")
-  endif()
-  cmake_path(GET path PARENT_PATH folder)
-  cmake_path(GET path FILENAME name)
-  pattern_of(pattern "${name}")
-  names_matching(still "${folder}" "${pattern}")
-  string(REGEX REPLACE ".+" "it is still there" still "${still}")
-  set(${out} "${still}" PARENT_SCOPE)
 endfunction()
 
 # Sets OUT to the checksum of PATH, a plain file with something in it, or to
@@ -159,9 +127,8 @@ function(checksum out path)
   set(${out} "${sum}" PARENT_SCOPE)
 endfunction()
 
-# Holds the lock PATH, a file in a build tree of this checkout's, until this
-# run ends, waiting up to SECONDS for another run to let it go; or refuses,
-# saying WHO holds it.
+# Holds the lock PATH, a file in a build tree of this checkout's, until this run
+# ends, waiting up to SECONDS for another run to let it go; or refuses, saying WHO.
 function(lock path seconds who)
   execute_process(COMMAND "${CMAKE_COMMAND}" -E touch "${path}" RESULT_VARIABLE touched
                   OUTPUT_QUIET ERROR_QUIET)
@@ -184,11 +151,11 @@ function(remove_ours out)
       if(name STREQUAL "SAY" OR "${name}${suffix}" STREQUAL "${SETTINGS}${OLD}")  # never made
         continue()
       endif()
-      entry_named(found "${GAME}" "${name}${suffix}")
+      entry_named(found "${name}${suffix}")
       if(IS_DIRECTORY "${BASE}/${found}" AND NOT found STREQUAL "")
         refuse("${BASE}/${found} is a folder, in the way of this script's own file: move it away first")
       elseif(NOT found STREQUAL "")
-        remove_file(why "${BASE}/${found}")
+        file_step(why remove "${BASE}/${found}")
         if(NOT why STREQUAL "")
           string(APPEND left " ${BASE}/${found}")
         elseif("SAY" IN_LIST ARGN)
@@ -200,43 +167,36 @@ function(remove_ours out)
   set(${out} "${left}" PARENT_SCOPE)
 endfunction()
 
-# Sets OUT to the folder the build tree TREE was configured for, where that
-# is not this checkout (it was copied or moved), or to nothing; each folder
-# as the filesystem resolves it, so that two spellings of one are one and
-# two folders are two, whatever their letter case. (On Windows, a Linux path
-# a tree names is read as on this drive: a tree Linux CMake configured is
-# this one under Wine's Z:. CMake keeps a path ending in a blank in quotes.)
+# Sets OUT to the folder the build tree TREE was configured for, where that is
+# not this checkout (it was copied or moved), or to nothing; each folder as the
+# filesystem resolves it, so that two spellings of one are one and two folders
+# are two, whatever their letter case. (On Windows, a Linux path a tree names is
+# read as on this drive: a tree Linux CMake configured is this one under Wine's Z:.)
 function(configured_elsewhere out tree)
   set(built "")
   if(EXISTS "${tree}/CMakeCache.txt")
     file(READ "${tree}/CMakeCache.txt" built)
     string(REGEX MATCH "\nCMAKE_HOME_DIRECTORY:INTERNAL=([^\n]*)" built "\n${built}")
-    string(REGEX REPLACE "^'(.*)'$" "\\1" built "${CMAKE_MATCH_1}")
-    set(real "")
+    string(REGEX REPLACE "^'(.*)'$" "\\1" built "${CMAKE_MATCH_1}")  # quoted if it ends in a blank
     if(IS_DIRECTORY "${built}")
       file(REAL_PATH "${built}" real BASE_DIRECTORY "${_ROOT}")
-    endif()
-    file(REAL_PATH "${_ROOT}" here)
-    if(real STREQUAL here)
-      set(built "")
+      file(REAL_PATH "${_ROOT}" here)
+      if(real STREQUAL here)
+        set(built "")
+      endif()
     endif()
   endif()
   set(${out} "${built}" PARENT_SCOPE)
 endfunction()
 
-# Sets, in the caller: GAME (the folder's real path), BASE (what a name in it
-# follows, so that / gives /NAME), SUM_<name> (each checksum the package's
-# SHA256SUMS gives) and, for each of the plugin's files, TARGET_<name> (the
-# path Windows opens for it) and HAS_<name> (whether it is there). Refuses a
-# name or a folder it cannot use; then keeps other runs out of the folder
-# until this one ends, and removes what a stopped run left there.
-function(game_folder given)
-  name_problem(problem "${given}")
+# --- The commands: install puts the package's plugin files in the game's
+# folder GIVEN, keeping a Quillmere.ini there; uninstall takes them out,
+# keeping a Quillmere.ini that is not the one shipped.
+function(change_folder given)
   if(given STREQUAL "")
     refuse("say which game folder: GAME_DIR=path/to/the/game")
-  elseif(NOT problem STREQUAL "")
-    refuse("the game folder '${given}' holds ${problem}: choose another")
   endif()
+  refuse_odd_name("the game folder '${given}'" "${given}")
   file(TO_CMAKE_PATH "${given}" path)
   cmake_path(ABSOLUTE_PATH path BASE_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}")
   if(IS_DIRECTORY "${path}" AND NOT EXISTS "${path}")
@@ -248,42 +208,34 @@ function(game_folder given)
   elseif(NOT IS_DIRECTORY "${path}")  # or a folder on the way is closed to this user
     refuse("${path} does not exist, or you may not reach it")
   endif()
-  file(REAL_PATH "${path}" game)
-  name_problem(problem "${game}")
-  if(NOT problem STREQUAL "")
-    refuse("${path} leads to '${game}', which holds ${problem}: choose another")
-  endif()
-  string(REGEX REPLACE "/$" "" base "${game}")
-  set(GAME "${game}")
-  set(BASE "${base}")
+  file(REAL_PATH "${path}" GAME)
+  refuse_odd_name("${path} leads to '${GAME}', which" "${GAME}")
+  string(REGEX REPLACE "/$" "" BASE "${GAME}")  # what a name in it follows: / gives /NAME
   # A folder holding nothing but the player's package (whole, or on its way,
   # and hidden files) is where a build puts it, known by what it holds.
-  pattern_of(folder "${game}")
-  pattern_of(ours "Quillmere" ANY_CASE)
-  pattern_of(sums "${SUMS}" ANY_CASE)
-  file(GLOB all LIST_DIRECTORIES true RELATIVE "${game}" "${folder}/*")
+  pattern_of(FOLDER "${GAME}")  # for every glob in it
+  pattern_of(ours "Quillmere\\.|Quillmere-|${SUMS}" ANY_CASE)  # a regular expression too
+  file(GLOB all LIST_DIRECTORIES true RELATIVE "${GAME}" "${FOLDER}/*")
   set(others "${all}")
-  list(FILTER others EXCLUDE REGEX "^([.]|${ours}[.-]|${sums})")  # and hidden ones
+  list(FILTER others EXCLUDE REGEX "^([.]|${ours})")  # and hidden ones
   if(others STREQUAL "" AND NOT all STREQUAL "")
-    refuse("${game} holds the player's package and nothing else: it is where a build puts it, not a game's folder")
+    refuse("${GAME} holds the player's package and nothing else: it is where a build puts it, not a game's folder")
   endif()
-  entry_named(host "${game}" "${SCRIPT_HOST}")
-  if(VERB STREQUAL "install" AND (host STREQUAL "" OR IS_DIRECTORY "${base}/${host}"))
-    refuse("${game} holds no ${SCRIPT_HOST}: install the script host there first")
+  entry_named(host ScriptHookV.dll)
+  if(VERB STREQUAL "install" AND (host STREQUAL "" OR IS_DIRECTORY "${BASE}/${host}"))
+    refuse("${GAME} holds no ScriptHookV.dll: install the script host there first")
   endif()
   set(lines "")
-  if(EXISTS "${PACKAGE}/${SUMS}")
+  if(EXISTS "${PACKAGE}/${SUMS}" AND EXISTS "${_ROOT}/build/package/CMakeCache.txt")
     file(STRINGS "${PACKAGE}/${SUMS}" lines)
   endif()
   foreach(name IN LISTS PLUGIN_FILES)
-    checksum(sum "${PACKAGE}/${name}")
-    if(NOT "${sum}  ${name}" IN_LIST lines OR NOT EXISTS "${PACKAGE_CACHE}")
+    checksum(SUM_${name} "${PACKAGE}/${name}")
+    if(NOT "${SUM_${name}}  ${name}" IN_LIST lines)
       refuse("${PACKAGE} holds no whole package: make it first (cmake --preset package, then cmake --build --preset package)")
     endif()
-    set(SUM_${name} "${sum}" PARENT_SCOPE)
   endforeach()
-  # A build tree copied with the checkout from another folder holds that
-  # folder's package, not this one's.
+  # A build tree copied along from another folder holds that folder's package, not this one's.
   configured_elsewhere(built "${_ROOT}/build/package")
   if(NOT built STREQUAL "")
     refuse("${PACKAGE} was built for ${built}, not for this checkout (a copy, or moved): build it here first (cmake --preset package --fresh, then cmake --build --preset package)")
@@ -296,52 +248,38 @@ function(game_folder given)
   if(NOT left STREQUAL "")
     refuse("cannot remove${left}, which a stopped run left${_DENIED}")
   endif()
+  # TARGET_<name>: the path Windows opens for each of the plugin's files; HAS_<name>: is it there
   foreach(name IN LISTS PLUGIN_FILES)
-    entry_named(found "${game}" "${name}")
-    set(TARGET_${name} "${base}/${name}" PARENT_SCOPE)
-    set(HAS_${name} FALSE PARENT_SCOPE)
-    if(NOT found STREQUAL "")
-      set(path "${base}/${found}")
-      set(size 1)
-      if(EXISTS "${path}" AND NOT IS_DIRECTORY "${path}" AND NOT name STREQUAL SETTINGS)
-        file(SIZE "${path}" size)  # a pipe's or a device's is 0: never read them
-      endif()
-      if(IS_SYMLINK "${path}" OR IS_DIRECTORY "${path}" OR size EQUAL 0)
-        refuse("${path} is a link, a folder or empty (a pipe, a device): move it away first")
-      endif()
-      set(TARGET_${name} "${path}" PARENT_SCOPE)
-      set(HAS_${name} TRUE PARENT_SCOPE)
+    entry_named(found "${name}")
+    string(COMPARE NOTEQUAL "${found}" "" HAS_${name})
+    set(path "${BASE}/${found}")
+    set(size 1)
+    if(EXISTS "${path}" AND NOT IS_DIRECTORY "${path}" AND NOT name STREQUAL SETTINGS)
+      file(SIZE "${path}" size)  # a pipe's or a device's is 0: never read them
     endif()
+    if(HAS_${name} AND (IS_SYMLINK "${path}" OR IS_DIRECTORY "${path}" OR size EQUAL 0))
+      refuse("${path} is a link, a folder or empty (a pipe, a device): move it away first")
+    endif()
+    string(REGEX REPLACE "/$" "/${name}" TARGET_${name} "${path}")  # where there is none
   endforeach()
-  set(GAME "${game}" PARENT_SCOPE)
-  set(BASE "${base}" PARENT_SCOPE)
-endfunction()
-
-# --- The commands: install puts the package's plugin files in the game's
-# folder GIVEN, keeping a Quillmere.ini there; uninstall takes them out,
-# keeping a Quillmere.ini that is not the one shipped.
-function(change_folder given)
-  game_folder("${given}")
-  set(settings "${TARGET_${SETTINGS}}")
-  checksum(sum "${settings}")
+  checksum(sum "${TARGET_${SETTINGS}}")
   set(names Quillmere.asi Quillmere.txt)
   if((VERB STREQUAL "install" AND NOT HAS_${SETTINGS}) OR (VERB STREQUAL "uninstall" AND sum STREQUAL SUM_${SETTINGS}))
     list(APPEND names "${SETTINGS}")  # last: no step after it to undo it for
   endif()
 
-  # A copy of each file it replaces or removes, and each new file, beside
-  # its target; then the renames or removals, the .asi first. A step that
-  # fails puts back what the steps before it changed, trying every one, and
-  # removes what this run made.
+  # A copy of each file it replaces or removes, and each new file, beside its
+  # target; then the renames or removals, the .asi first. A step that fails puts
+  # back what the steps before it changed, trying every one, and removes what this run made.
   set(why "")
   foreach(name IN LISTS names)
     if(HAS_${name} AND NOT name STREQUAL SETTINGS AND why STREQUAL "")
       set(failed "cannot keep a copy of ${TARGET_${name}}")
-      file_step(why COPY_FILE "${TARGET_${name}}" "${BASE}/${name}${OLD}")
+      file_step(why COPY_FILE "${BASE}/${name}${OLD}" "${TARGET_${name}}")
     endif()
     if(VERB STREQUAL "install" AND why STREQUAL "")
       set(failed "cannot write ${BASE}/${name}${NEW}")
-      file_step(why COPY_FILE "${PACKAGE}/${name}" "${BASE}/${name}${NEW}")
+      file_step(why COPY_FILE "${BASE}/${name}${NEW}" "${PACKAGE}/${name}")
     endif()
     if(VERB STREQUAL "install" AND why STREQUAL "")  # unless a build rewrote it meanwhile
       file(SHA256 "${BASE}/${name}${NEW}" sum)
@@ -350,15 +288,18 @@ function(change_folder given)
     endif()
   endforeach()
   set(done "")
+  set(said "")  # what to say once every step is done
   foreach(name IN LISTS names)
     if(VERB STREQUAL "install" AND why STREQUAL "")
       set(failed "cannot replace ${TARGET_${name}}")
-      file_step(why RENAME "${BASE}/${name}${NEW}" "${TARGET_${name}}")
+      file_step(why RENAME "${TARGET_${name}}" "${BASE}/${name}${NEW}")
       list(APPEND done "${name}")
+      string(APPEND said "installed ${TARGET_${name}} (from ${PACKAGE})\n")
     elseif(HAS_${name} AND why STREQUAL "")
       set(failed "cannot remove ${TARGET_${name}}")
-      remove_file(why "${TARGET_${name}}")
+      file_step(why remove "${TARGET_${name}}")
       list(APPEND done "${name}")
+      string(APPEND said "removed ${TARGET_${name}}\n")
     endif()
   endforeach()
   set(back "")
@@ -367,10 +308,10 @@ function(change_folder given)
     list(POP_BACK done)  # the one that failed
     foreach(name IN LISTS done)
       if(HAS_${name})
-        file_step(undone RENAME "${BASE}/${name}${OLD}" "${TARGET_${name}}")
+        file_step(undone RENAME "${TARGET_${name}}" "${BASE}/${name}${OLD}")
         string(APPEND back " ${TARGET_${name}}")
       else()
-        remove_file(undone "${TARGET_${name}}")
+        file_step(undone remove "${TARGET_${name}}")
       endif()
       if(NOT undone STREQUAL "")  # its copy stays: it may be the only one
         string(APPEND lost " ${TARGET_${name}} (its copy: ${name}${OLD})")
@@ -387,16 +328,8 @@ function(change_folder given)
     refuse("${failed}: ${why}${_DENIED}; ${GAME} is as it was")
   endif()
 
-  set(said "")
-  foreach(name IN LISTS names)
-    if(VERB STREQUAL "install")
-      string(APPEND said "installed ${TARGET_${name}} (from ${PACKAGE})\n")
-    elseif(HAS_${name})
-      string(APPEND said "removed ${TARGET_${name}}\n")
-    endif()
-  endforeach()
   if(HAS_${SETTINGS} AND NOT "${SETTINGS}" IN_LIST names)
-    string(APPEND said "kept ${settings}: it may hold settings of your own\n")
+    string(APPEND said "kept ${TARGET_${SETTINGS}}: it may hold settings of your own\n")
   elseif(said STREQUAL "")
     set(said "nothing to remove: ${GAME} holds none of the plugin's files\n")
   endif()
@@ -424,9 +357,12 @@ endfunction()
 # reference (a list would split a name at ';', and pasting its text into the
 # call would expand a ${...} in it); any other call gets the usage.
 function(run_command script)
-  set(first 0)
+  set(first 0)  # the command's name, after `--`
+  set(given "")  # each argument after it, by reference
   foreach(at RANGE ${CMAKE_ARGC})
-    if(first EQUAL 0 AND "${CMAKE_ARGV${at}}" STREQUAL "--")
+    if(first GREATER 0 AND at GREATER first AND DEFINED CMAKE_ARGV${at})
+      string(APPEND given " \"\${CMAKE_ARGV${at}}\"")
+    elseif(first EQUAL 0 AND "${CMAKE_ARGV${at}}" STREQUAL "--")
       math(EXPR first "${at} + 1")
     endif()
   endforeach()
@@ -434,20 +370,13 @@ function(run_command script)
   set(usage "")
   foreach(row IN LISTS ARGN)
     string(REPLACE "|" ";" row "${row}")
-    list(GET row 0 name)
-    list(GET row 1 arguments)
-    list(GET row 2 function)
+    list(POP_FRONT row name arguments function)
     string(APPEND usage " | ${name} ${arguments}")
     string(REGEX MATCHALL "[^ ]+" wanted "${arguments}")
     list(LENGTH wanted wanted)
     if(first GREATER 0 AND "${CMAKE_ARGV${first}}" STREQUAL name AND count EQUAL wanted)
       set(VERB "${name}")
-      set(call "${function}(")
-      foreach(at RANGE 1 ${count})
-        math(EXPR at "${first} + ${at}")
-        string(APPEND call " \"\${CMAKE_ARGV${at}}\"")
-      endforeach()
-      cmake_language(EVAL CODE "${call})")
+      cmake_language(EVAL CODE "${function}(${given})")
       return()
     endif()
   endforeach()
