@@ -1,13 +1,13 @@
 // Paths and arguments for the Windows programs that run under Wine (the
 // end-to-end tests, the ride, the shipped-DLL benchmark), which are given
-// paths as Linux names them: Wine says what a Linux path is called on its
-// Windows side. Text is UTF-8 throughout, and the wide Windows calls take it
-// to and from the system, so a path keeps every letter whatever the code
-// page. On Windows, paths are Windows ones already and pass as they are.
+// paths as Linux names them. Text is UTF-8 throughout, and the wide Windows
+// calls take it to and from the system, so a path keeps every letter
+// whatever the code page. On Windows, paths are Windows ones already.
 #pragma once
 
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -23,24 +23,15 @@ inline std::string utf8Text(const std::wstring& wide) {
   return {text.begin(), text.end()};
 }
 
-// `path` as Windows names it: a Linux path (one that starts with '/') as Wine
-// maps it, anything else as it is. UTF-8 in and out.
-inline std::string windowsPath(const std::string& path) {
-  if (path.empty() || path[0] != '/') {
-    return path;
+// `path` as Windows names it: a Linux path (one that starts with '/') on
+// drive Z:, which a Wine prefix maps to the root (tools/wine/run.sh makes
+// the prefix); anything else, as on Windows itself, as it is.
+inline std::string windowsPath(std::string path) {
+  if (!path.empty() && path[0] == '/') {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    path.insert(0, "Z:");
   }
-  // Wine's own export: the Linux path, in the system's UTF-8, to a path on a
-  // Windows drive, allocated on the process heap; absent on Windows.
-  using ToDos = WCHAR*(CDECL*)(const char*);
-  static const ToDos toDos = reinterpret_cast<ToDos>(reinterpret_cast<void (*)()>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
-  WCHAR* dos = toDos != nullptr ? toDos(path.c_str()) : nullptr;
-  if (dos == nullptr) {
-    return path;
-  }
-  std::string out = utf8Text(dos);
-  HeapFree(GetProcessHeap(), 0, dos);
-  return out;
+  return path;
 }
 
 // The program's arguments as the command line holds them, in UTF-8, the
