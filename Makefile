@@ -37,7 +37,7 @@ ONLY = env -i $(foreach name,$(1),$${$(name)+"$(name)=$$$(name)"})
 ride: TAKES = RIDE
 fuzz: TAKES = FUZZ_SECONDS
 property: TAKES = PROPERTY_SEEDS
-bench quick: TAKES = QUICK
+bench: TAKES = QUICK
 install uninstall: TAKES = GAME_DIR
 
 # As root in a checkout of another user's (sudo make), what runs in the
@@ -54,7 +54,7 @@ PACKAGES = if command -v apt-get >/dev/null 2>&1 && command -v bash >/dev/null; 
 	  $(INSTALL) $(1) && { [ $(1) != test ] || $(OWNER) $(INSTALL) npm; }; fi
 INSTALL = $(call ONLY,$(INSTALLERS)) bash tools/install-packages.sh
 
-.PHONY: all dist ride docs check test lint bench fuzz property install uninstall package stage clean quick
+.PHONY: all dist ride docs check test lint bench fuzz property install uninstall package stage clean
 
 all: ride
 
@@ -78,24 +78,19 @@ stage:
 	@$(call PACKAGES,package)
 	@$(RUN) tools/build.sh package --if-missing stage >/dev/null || $(RUN) tools/build.sh package stage
 
-check:
-	@$(call PACKAGES,check)
-	@$(RUN) tools/run-tests.sh check
-
-test:
-	@$(call PACKAGES,test)
-	@$(RUN) tools/run-tests.sh
+check test:
+	@$(call PACKAGES,$@)
+	@$(RUN) tools/run-tests.sh $(filter check,$@)
 
 lint:
 	@$(call PACKAGES,test)
 	@$(RUN) tools/lint.sh
 
 # The numbers a command takes are checked before anything is built.
-quick:
+bench:
 	@[ -z "$$QUICK" ] || $(RUN) tools/whole-number.sh QUICK 0 1
-
-bench: quick package
 	@$(call PACKAGES,bench)
+	@$(RUN) tools/build.sh package
 	@$(RUN) tools/build.sh linux-gcc frame_bench
 	@$(RUN) build/linux-gcc/bench/linux/frame_bench
 	@$(RUN) tools/build.sh windows shipped_dll_bench

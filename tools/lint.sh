@@ -17,11 +17,8 @@ mapfile -t scripts < <(for file in "${tracked[@]}"; do
   if [[ $file == *.sh ]] || head -1 "$file" | grep -q '^#!.*bash'; then echo "$file"; fi
 done)
 shellcheck "${scripts[@]}"
-if [ "${1:-}" = --quick ]; then
-  echo "lint: format and shellcheck clean" && exit 0
-fi
-presets=$(tools/presets.sh configure) || exit 1
-mapfile -t presets <<<"$presets"
+[ "${1:-}" != --quick ] || { echo "lint: format and shellcheck clean" && exit 0; }
+mapfile -t presets < <(tools/presets.sh configure) && wait $! || exit 1
 for preset in "${presets[@]}"; do
   tools/build.sh "$preset" configured
 done

@@ -4,7 +4,6 @@
 # of a user's own adds nothing to what make test, make check and make lint
 # run (and CMake refuses a broken one, naming it, as they build).
 # Usage: presets.sh configure|test
-cd "${0%/*}/.." || exit 2
 exec python3 -c 'import json, sys
-for preset in json.load(open("CMakePresets.json"))[sys.argv[1] + "Presets"]:
-    preset.get("hidden") or print(preset["name"])' "$1"
+for preset in json.load(open(sys.argv[2]))[sys.argv[1] + "Presets"]:
+    preset.get("hidden") or print(preset["name"])' "$1" "${0%/*}/../CMakePresets.json"

@@ -10,21 +10,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 name="make test"
-builds=$(tools/presets.sh configure) && suites=$(tools/presets.sh test) || exit 1
-mapfile -t builds <<<"$builds"
-mapfile -t suites <<<"$suites"
-if [ "${1:-}" = check ]; then
+mapfile -t builds < <(tools/presets.sh configure) && wait $! || exit 1
+mapfile -t suites < <(tools/presets.sh test) && wait $! || exit 1
+[ "${1:-}" != check ] ||
   name="make check" builds=(linux-gcc windows) suites=(linux-gcc "windows -LE command|picture|root")
-fi
 for preset in "${builds[@]}"; do
   echo "== building $preset"
-  if ! tools/build.sh "$preset" | { grep -Ev '^\[[0-9]+/[0-9]+\] |^ninja: no work to do' || true; }; then
-    echo "$name: the $preset build failed"
-    exit 1
-  fi
+  tools/build.sh "$preset" | { grep -Ev '^\[[0-9]+/[0-9]+\] |^ninja: no work to do' || true; } ||
+    { echo "$name: the $preset build failed" && exit 1; }
 done
-passed=0
-failed=0
+passed=0 failed=0
 for suite in "${suites[@]}"; do
   read -ra words <<<"$suite"
   log=build/${words[0]}/ctest.log
@@ -40,8 +35,7 @@ for suite in "${suites[@]}"; do
   echo "${words[0]}: $((total - bad)) passed, $bad failed"
   # A failing test's result line and what it said, up to the next test.
   sed -n '/^Total Test time/q; /\*\*\*\|Not Run/,/^ *Start \|^[0-9]*% tests passed/{/^ *Start \|^[0-9]*% tests passed/!p}' "$log"
-  passed=$((passed + total - bad))
-  failed=$((failed + bad))
+  passed=$((passed + total - bad)) failed=$((failed + bad))
 done
 echo "$name: $passed passed, $failed failed"
 [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]

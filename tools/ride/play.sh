@@ -15,10 +15,7 @@ root=$(cd "$here/../.." && pwd)
 build=${QUILLMERE_BUILD:-$root/build/windows}
 dist=${QUILLMERE_DIST:-$build/dist}
 svg=
-if [ "${1:-}" = --svg ] && [ $# -ge 2 ]; then
-  svg=$2
-  shift 2
-fi
+[ "${1:-}" != --svg ] || [ $# -lt 2 ] || { svg=$2 && shift 2; }
 [ $# -le 1 ] || { echo "usage: play.sh [--svg FILE] [RIDE]" >&2 && exit 2; }
 ride=${1:-$here/default.ride}
 name=${ride##*/}
@@ -33,9 +30,7 @@ folder=$(mktemp -d "$build/ride.XXXXXX")
 trap 'rm -rf -- "$folder"' EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
-ride_exe() { # ride.exe on the ride, what it says kept
-  "$root/tools/wine/run.sh" "$build" "$build/bin/ride.exe" "$@" <"$ride" 2>"$folder/said"
-}
+ride_exe() { "$here/../wine/run.sh" "$build" "$build/bin/ride.exe" "$@" <"$ride" 2>"$folder/said"; }
 said() { RIDE=$ride awk '/^[0-9]+:/ { $0 = ENVIRON["RIDE"] ":" $0 } 1' "$folder/said" >&2; }
 ride_exe --settings-files >"$folder/settings" || { status=$? && said && exit "$status"; }
 while read -r line file; do
@@ -43,27 +38,21 @@ while read -r line file; do
   { [ -f "$file" ] && [ -r "$file" ]; } ||
     refuse "$line: cannot read the settings file '$file': no plain file of that name can be read"
   copy=file-$(stat -L -c %d-%i -- "$file")
-  if [ ! -e "$folder/$copy" ]; then
-    head -c 1048577 -- "$file" >"$folder/$copy"
-    [ "$(wc -c <"$folder/$copy")" -le 1048576 ] ||
-      refuse "$line: the settings file '$file' is over 1048576 bytes"
-  fi
+  [ -e "$folder/$copy" ] || head -c 1048577 -- "$file" >"$folder/$copy"
+  [ "$(wc -c <"$folder/$copy")" -le 1048576 ] ||
+    refuse "$line: the settings file '$file' is over 1048576 bytes"
   ln -s "$copy" "$folder/settings-$line"
 done <"$folder/settings"
 
-status=0
 ride_exe "$dist/Quillmere.asi" "$folder" | PICTURE=$folder/picture.svg \
-  awk '/^<svg / { picture = 1 } picture { print >ENVIRON["PICTURE"]; next } { print; fflush() }' ||
-  status=${PIPESTATUS[0]}
+  awk '/^<svg / { picture = 1 } picture { print >ENVIRON["PICTURE"]; next } { print; fflush() }' &&
+  status=0 || status=${PIPESTATUS[0]}
 said
-if [ "$status" -eq 1 ] && [ "$ride" -ef "$here/default.ride" ] &&
-  grep -q '^[0-9]*: expected' "$folder/said"; then
+[ "$status" -eq 1 ] && [ "$ride" -ef "$here/default.ride" ] &&
+  grep -q '^[0-9]*: expected' "$folder/said" &&
   echo "Its waits follow the switch spacing and the hold window: after changing either, make" \
     "tools/ride/default.ride's waits tell its story again, then run make docs." >&2
-fi
-if [ "$status" -ne 0 ] && { [ "$status" -ne 1 ] || [ ! -s "$folder/picture.svg" ]; }; then
-  exit "$status"
-fi
+[ "$status" -eq 0 ] || { [ "$status" -eq 1 ] && [ -s "$folder/picture.svg" ]; } || exit "$status"
 # Wine stopped before the program started ends quietly, status 0.
 [ -s "$folder/picture.svg" ] || fail "the ride ended without drawing its picture (was it stopped?)"
 { mkdir -p -- "$(dirname -- "$svg")" && mv -fT -- "$folder/picture.svg" "$svg"; } 2>/dev/null ||

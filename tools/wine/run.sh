@@ -8,17 +8,14 @@ shift
 
 # The first of these that is installed (command -v prints each it finds).
 wine=$(command -v /usr/lib/wine/wine64 wine64 wine | head -n 1 || true)
-if [ -z "$wine" ]; then
-  echo "error: Wine is not installed (make test installs Debian's wine64)" >&2
-  exit 1
-fi
+[ -n "$wine" ] ||
+  { echo "error: Wine is not installed (make test installs Debian's wine64)" >&2 && exit 1; }
 
 # The prefix's folder first: the server below does not start without it.
 # Its HOME is the build's too, so that the links Wine makes there (Desktop,
 # Documents) point into the build, not into a user's folders.
 mkdir -p "$prefix" "$prefix-home"
-export WINEPREFIX=$prefix HOME=$prefix-home
-export WINEDEBUG=${WINEDEBUG:--all}
+export WINEPREFIX=$prefix HOME=$prefix-home WINEDEBUG=${WINEDEBUG:--all}
 # Wine names files by the locale's character set: in UTF-8, every letter a
 # path holds reaches the program (in C's ASCII, a folder named with an
 # umlaut cannot be opened).
