@@ -17,11 +17,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <string>
+#include <vector>
 
 #include "bench/common/bench_facts.h"
 #include "standins/linux/standins.h"
@@ -97,10 +96,6 @@ void setup(const Situation& situation) {
 
 enum Kind { Frame, Floor };
 
-std::string nameOf(const Situation& situation, Kind kind) {
-  return std::string(kind == Frame ? "frame/" : "floor/") + situation.name;
-}
-
 // What each frame starts from, then the frame or its floor.
 void runOne(const Situation& situation, Kind kind) {
   neonState = {situation.before, situation.before, Lime, situation.lit};
@@ -112,7 +107,8 @@ void runOne(const Situation& situation, Kind kind) {
   }
 }
 
-// Under callgrind: each situation and kind, counted alone, in its own dump.
+// Under callgrind: each situation's frame, then its floor, counted alone, each
+// in its own dump, in the table's order.
 int countInstructions() {
   for (const Situation& situation : situations) {
     for (Kind kind : {Frame, Floor}) {
@@ -121,22 +117,21 @@ int countInstructions() {
         runOne(situation, kind);
       }
       setup(situation);
-      // Named before the count: the client request keeps only the pointer.
-      const std::string name = nameOf(situation, kind);
       CALLGRIND_ZERO_STATS;
       for (int i = 0; i < CountedFrames; ++i) {
         runOne(situation, kind);
       }
-      CALLGRIND_DUMP_STATS_AT(name.c_str());
+      CALLGRIND_DUMP_STATS;
     }
   }
   return 0;
 }
 
 // Runs this program under callgrind and reads the instructions per frame of
-// each dump, by name; none when valgrind is missing or fails.
-std::map<std::string, double> instructionsPerFrame() {
-  std::map<std::string, double> result;
+// each dump, in their order; a dump it cannot read (valgrind missing or
+// failing) is NaN, over any budget.
+std::vector<double> instructionsPerFrame() {
+  std::vector<double> result(2 * std::size(situations), std::nan(""));
   std::string made =
       (std::filesystem::temp_directory_path() / "quillmere-callgrind-XXXXXX").string();
   if (mkdtemp(made.data()) == nullptr) {
@@ -162,19 +157,12 @@ std::map<std::string, double> instructionsPerFrame() {
     waitpid(child, &status, 0);
   }
   posix_spawn_file_actions_destroy(&quiet);
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    std::ifstream in(entry.path());
-    std::string name;
-    double total = -1;
+  for (std::size_t dump = 0; status == 0 && dump < result.size(); ++dump) {
+    std::ifstream in(folder / ("out." + std::to_string(dump + 1)));
     for (std::string text; std::getline(in, text);) {
-      if (text.rfind("desc: Trigger: Client Request: ", 0) == 0) {
-        name = text.substr(std::strlen("desc: Trigger: Client Request: "));
-      } else if (text.rfind("totals: ", 0) == 0 || text.rfind("summary: ", 0) == 0) {
-        total = std::atof(text.substr(text.find(' ') + 1).c_str());
+      if (text.starts_with("totals: ")) {
+        result[dump] = std::atof(text.substr(8).c_str()) / CountedFrames;
       }
-    }
-    if (status == 0 && !name.empty() && total >= 0) {
-      result[name] = total / CountedFrames;
     }
   }
   std::filesystem::remove_all(folder);
@@ -193,18 +181,15 @@ int main(int argc, char** argv) {
     return 2;
   }
   const bool judged = argc == 1;
-  std::map<std::string, double> instructions = instructionsPerFrame();
+  const std::vector<double> instructions = instructionsPerFrame();
   std::printf(
       "Own instructions per frame, a frame's less its floor's (callgrind, %d frames each)\n\n"
       "%-22s %8s %8s\n",
       CountedFrames, "situation", "own", "budget");
   int status = 0;
-  for (const Situation& situation : situations) {
-    // A figure not counted (valgrind missing or failing) is NaN: over any budget.
-    const auto count = [&instructions](const std::string& name) {
-      return instructions.count(name) != 0 ? instructions[name] : std::nan("");
-    };
-    const double own = count(nameOf(situation, Frame)) - count(nameOf(situation, Floor));
+  for (std::size_t i = 0; i < std::size(situations); ++i) {
+    const Situation& situation = situations[i];
+    const double own = instructions[2 * i] - instructions[2 * i + 1];
     const bool over = !(own <= situation.budget);
     std::printf("%-22s %8.0f %8.0f%s\n", situation.name, own, situation.budget,
                 !over    ? ""
