@@ -13,10 +13,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <fstream>
-#include <functional>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -38,6 +39,7 @@ struct NoteRecord {
 struct KeyRecord {
   std::uint32_t code;                                         // Windows virtual-key code
   std::vector<std::pair<std::uint32_t, std::uint32_t>> down;  // in time order
+  bool held() const { return !down.empty() && down.back().second == UINT32_MAX; }
 };
 
 // A stretch of frames in which a vehicle had one neon colour: [from, to) ms.
@@ -46,46 +48,47 @@ struct ColourRecord {
   NeonColour colour;
 };
 
-// A colour the plugin set, as the host's record of its native calls shows it.
-struct PluginSetRecord {
-  std::uint32_t ms;   // the frame's time
-  int vehicle;        // by number
-  NeonColour colour;  // what it set
-  bool switched;      // on the vehicle the player sat in: a switch, not a colour put back
+// A vehicle's lane: its neon colour by frame, and the colours the host saw the plugin set on it.
+struct VehicleRecord {
+  std::vector<ColourRecord> neon;       // from its first frame
+  int switches = 0;                     // colours set while the player sat in it
+  std::vector<std::uint32_t> putBacks;  // when its colour was put back, the player gone
 };
 
-// The whole ride, as it plays. Invariant: every list is in time order.
+// The ride, as it is read and as it plays. Invariant: every list is in time order.
 struct Ride {
-  std::string folder;                                      // as Windows names it
-  std::uint32_t elapsed = 0;                               // ms since the ride began
-  std::vector<NoteRecord> notes;                           // its headings
-  std::vector<KeyRecord> keys;                             // in the order they were first used
-  std::vector<ColourRecord> neon[StandinMaxVehicles + 1];  // by vehicle, from its first frame
-  std::vector<PluginSetRecord> sets;                       // every colour the plugin set
+  bool playing = false;                   // read to be played, not only checked
+  std::string folder;                     // as Windows names it
+  std::uint32_t elapsed = 0;              // ms played since the ride began
+  std::vector<NoteRecord> notes;          // its headings
+  std::vector<KeyRecord> keys;            // in the order they were first used
+  std::map<int, VehicleRecord> vehicles;  // by number
+  // What reading keeps from line to line, to refuse what cannot be played.
+  int line = 0;              // the line being read
+  int steps = 0;             // the steps read so far
+  std::uint32_t waited = 0;  // the waits so far: at most LongestRideMs
+  int occupied = 0;          // the vehicle the player sits in, 0 on foot
+  std::optional<NeonColour> own[StandinMaxVehicles + 1];  // each vehicle's own colour, once given
+  std::string settingsFiles;                              // each settings-file step's "LINE PATH\n"
 };
 
 std::string colourText(const NeonColour& c) {  // "R,G,B"
   return std::to_string(c.red) + "," + std::to_string(c.green) + "," + std::to_string(c.blue);
 }
 
-constexpr struct NamedKey {
-  const char* name;
-  std::uint32_t code;
-} NamedKeys[] = {{"Tab", 9},     {"Enter", 13},  {"Shift", 16},   {"Ctrl", 17},
-                 {"Alt", 18},    {"Space", 32},  {"LShift", 160}, {"RShift", 161},
-                 {"LCtrl", 162}, {"RCtrl", 163}, {"LAlt", 164},   {"RAlt", 165}};
-constexpr std::uint32_t F1 = 112;  // F1 to F12 are 112 to 123
+const std::map<std::uint32_t, std::string> NamedKeys = {
+    {9, "Tab"},      {13, "Enter"},   {16, "Shift"},  {17, "Ctrl"},   {18, "Alt"},   {32, "Space"},
+    {112, "F1"},     {113, "F2"},     {114, "F3"},    {115, "F4"},    {116, "F5"},   {117, "F6"},
+    {118, "F7"},     {119, "F8"},     {120, "F9"},    {121, "F10"},   {122, "F11"},  {123, "F12"},
+    {160, "LShift"}, {161, "RShift"}, {162, "LCtrl"}, {163, "RCtrl"}, {164, "LAlt"}, {165, "RAlt"}};
 
 // A key as a ride names it: "N", "7", "F1", "Ctrl", or "code:200".
 std::string keyName(std::uint32_t code) {
   if ((code >= 'A' && code <= 'Z') || (code >= '0' && code <= '9')) {
     return std::string(1, static_cast<char>(code));
   }
-  if (code >= F1 && code < F1 + 12) {
-    return "F" + std::to_string(code - F1 + 1);
-  }
-  const auto* named = std::ranges::find(NamedKeys, code, &NamedKey::code);
-  return named != std::end(NamedKeys) ? named->name : "code:" + std::to_string(code);
+  const auto named = NamedKeys.find(code);
+  return named != NamedKeys.end() ? named->second : "code:" + std::to_string(code);
 }
 
 constexpr std::uint32_t FrameMs = 16;           // about 60 frames a second
@@ -101,7 +104,12 @@ struct ScriptError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-using Play = std::function<void(Ride&)>;
+// Stops the ride, saying `what` is wrong, if `wrong`: every check a ride must pass.
+void stopIf(bool wrong, const std::string& what) {
+  if (wrong) {
+    throw ScriptError(what);
+  }
+}
 
 StandinWorld& world() { return standinState()->world; }
 GameHandle handleOf(int vehicle) { return VehicleHandleBase + vehicle; }
@@ -129,7 +137,7 @@ void playFrame(Ride& ride) {
   standinRunFrames(1);
   for (int i = 0; i < host.world.vehicleCount; ++i) {
     const NeonColour& now = host.world.vehicles[i].neon;
-    auto& stretches = ride.neon[host.world.vehicles[i].handle - VehicleHandleBase];
+    auto& stretches = ride.vehicles[host.world.vehicles[i].handle - VehicleHandleBase].neon;
     if (stretches.empty() || stretches.back().colour != now) {
       stretches.push_back({ride.elapsed, ride.elapsed, now});
     }
@@ -141,50 +149,37 @@ void playFrame(Ride& ride) {
     if (call.hash != GameNatives::NeonColourSetter || call.argCount != 4) {
       continue;
     }
+    const int vehicle = low32(0) - VehicleHandleBase;
     const NeonColour colour{low32(1), low32(2), low32(3)};
-    ride.sets.push_back(
-        {ride.elapsed, low32(0) - VehicleHandleBase, colour, low32(0) == host.world.occupied});
-    const PluginSetRecord& set = ride.sets.back();
-    std::string what = "puts vehicle " + std::to_string(set.vehicle) + "'s colour back";
-    if (set.switched) {
+    std::string what = "puts vehicle " + std::to_string(vehicle) + "'s colour back";
+    if (low32(0) != host.world.occupied) {
+      ride.vehicles[vehicle].putBacks.push_back(ride.elapsed);
+    } else {
+      ++ride.vehicles[vehicle].switches;
       std::string keys;
       for (const KeyRecord& key : ride.keys) {
-        if (!key.down.empty() && key.down.back().second == UINT32_MAX) {
+        if (key.held()) {
           keys += (keys.empty() ? "" : ", ") + keyName(key.code);
         }
       }
-      what = "switches vehicle " + std::to_string(set.vehicle) +
-             (set.colour == Dark ? " dark (" : " lit (") + (keys.empty() ? "no key" : keys) +
-             " down)";
+      what = "switches vehicle " + std::to_string(vehicle) +
+             (colour == Dark ? " dark (" : " lit (") + (keys.empty() ? "no key" : keys) + " down)";
     }
-    trace(ride, "plugin", what + ": sets " + colourText(set.colour), true);
+    trace(ride, "plugin", what + ": sets " + colourText(colour), true);
   }
+  ride.elapsed += FrameMs;
 }
 
 void writeSettings(const Ride& ride, const std::string& bytes, const std::string& shown) {
-  std::ofstream out(fileName(ride.folder + "\\" + IniFileName), std::ios::binary);
+  std::ofstream out(IniFileName, std::ios::binary);  // in the ride's folder, the current one
   if (!(out << bytes) || !out.flush()) {
     throw std::runtime_error("cannot write " + ride.folder + "\\" + IniFileName);
   }
   trace(ride, "ride", "writes Quillmere.ini: " + shown);
 }
 
-// --- Reading the ride: every step checked before anything plays.
+// --- Reading the ride: once, every step checked before anything plays; then again, to play it.
 
-struct Step {
-  int line;
-  Play play;
-};
-
-// What reading keeps from line to line, to refuse what cannot be played.
-struct Reading {
-  int line = 0;                 // the line being read
-  std::uint32_t elapsedMs = 0;  // the waits so far: at most LongestRideMs
-  int occupied = 0;             // the vehicle the player sits in, 0 on foot
-  std::optional<NeonColour> own[StandinMaxVehicles + 1];  // each vehicle's own colour, once given
-  std::string settingsFiles;                              // each settings-file step's "LINE PATH\n"
-  std::vector<Step> steps;                                // what it plays, so far
-};
 using Words = std::vector<std::string>;  // a line's words after its step's name
 
 std::string inQuotes(const std::string& text) {  // cut to 40 bytes
@@ -199,21 +194,17 @@ std::string lower(std::string text) {
 
 std::uint32_t wholeNumber(const std::string& word, std::uint32_t low, std::uint32_t high,
                           const std::string& what) {
-  std::uint64_t value = word.empty() ? high + 1ull : 0;
-  for (char c : word) {
-    value = c >= '0' && c <= '9' && value <= high ? value * 10 + (c - '0') : high + 1ull;
-  }
-  if (value < low || value > high) {
-    throw ScriptError(what + " must be a whole number from " + std::to_string(low) + " to " +
-                      std::to_string(high) + ", not " + inQuotes(word));
-  }
-  return static_cast<std::uint32_t>(value);
+  std::uint32_t value = 0;
+  const auto [stop, error] = std::from_chars(word.data(), word.data() + word.size(), value);
+  stopIf(error != std::errc() || stop != word.data() + word.size() || value < low || value > high,
+         what + " must be a whole number from " + std::to_string(low) + " to " +
+             std::to_string(high) + ", not " + inQuotes(word));
+  return value;
 }
 
 NeonColour colourOf(const std::string& word) {
-  if (std::ranges::count(word, ',') != 2) {
-    throw ScriptError("a colour is R,G,B (three numbers from 0 to 255), not " + inQuotes(word));
-  }
+  stopIf(std::ranges::count(word, ',') != 2,
+         "a colour is R,G,B (three numbers from 0 to 255), not " + inQuotes(word));
   std::istringstream in(word);
   const auto channel = [&in] {
     std::string part;
@@ -239,156 +230,136 @@ std::uint32_t keyCode(const std::string& word) {
                     "..., or a key code as code:78");
 }
 
-Play board(const Words& words, const std::string&, Reading& reading, bool fromAnother) {
+void board(const Words& words, const std::string&, Ride& ride, bool fromAnother) {
   const int vehicle = static_cast<int>(wholeNumber(words[0], 1, StandinMaxVehicles, "a vehicle"));
-  std::optional<NeonColour> colour;
   if (words.size() == 2) {
-    reading.own[vehicle] = colour = colourOf(words[1]);
-  } else if (!reading.own[vehicle]) {
-    throw ScriptError("vehicle " + words[0] + " is new: give its neon colour as R,G,B");
+    ride.own[vehicle] = colourOf(words[1]);
   }
-  if (reading.occupied == vehicle || (!fromAnother && reading.occupied != 0)) {
-    throw ScriptError("the player already sits in vehicle " + std::to_string(reading.occupied) +
-                      (fromAnother ? "" : ": get-out first, or move-into"));
-  }
-  if (fromAnother && reading.occupied == 0) {
-    throw ScriptError("the player is on foot: get-in first");
-  }
-  reading.occupied = vehicle;
-  return [vehicle, colour, fromAnother](Ride& ride) {
-    if (colour) {
-      worldAddVehicle(world(), handleOf(vehicle), *colour);
+  stopIf(!ride.own[vehicle], "vehicle " + words[0] + " is new: give its neon colour as R,G,B");
+  stopIf(ride.occupied == vehicle || (!fromAnother && ride.occupied != 0),
+         "the player already sits in vehicle " + std::to_string(ride.occupied) +
+             (fromAnother ? "" : ": get-out first, or move-into"));
+  stopIf(fromAnother && ride.occupied == 0, "the player is on foot: get-in first");
+  ride.occupied = vehicle;
+  if (ride.playing) {
+    if (words.size() == 2) {
+      worldAddVehicle(world(), handleOf(vehicle), *ride.own[vehicle]);
     }
     world().occupied = handleOf(vehicle);
     trace(ride, "player",
           (fromAnother ? "moves into vehicle " : "gets in vehicle ") + std::to_string(vehicle),
           true);
-  };
+  }
 }
 
 // A key event as a game window's message gives it: a press was up before, a
 // release was down before.
-Play key(const Words& words, const std::string&, Reading&, bool down) {
+void key(const Words& words, const std::string&, Ride& ride, bool down) {
   const std::uint32_t code = keyCode(words[0]);
-  return [code, down](Ride& ride) {
+  if (ride.playing) {
     standinSetClock(StartTick + ride.elapsed);
     standinPostKey(code, 1, 0, 0, 0, down ? 0 : 1, down ? 0 : 1);
     standinWaitForKeys();
     const auto known = std::ranges::find(ride.keys, code, &KeyRecord::code);
-    auto& stretches =
-        (known != ride.keys.end() ? *known : ride.keys.emplace_back(KeyRecord{code, {}})).down;
-    const bool wasDown = !stretches.empty() && stretches.back().second == UINT32_MAX;
-    if (down && !wasDown) {
-      stretches.emplace_back(ride.elapsed, UINT32_MAX);
-    } else if (!down && wasDown) {
-      stretches.back().second = ride.elapsed;
+    auto& record = known != ride.keys.end() ? *known : ride.keys.emplace_back(KeyRecord{code, {}});
+    if (down && !record.held()) {
+      record.down.emplace_back(ride.elapsed, UINT32_MAX);
+    } else if (!down && record.held()) {
+      record.down.back().second = ride.elapsed;
     }
     trace(ride, "player",
           (down ? "presses " : "releases ") + keyName(code) + " (" + std::to_string(code) + ")");
-  };
+  }
 }
 
 // The neon of a vehicle after the last frame played: dark, lit (its own
 // colour) or a colour.
-Play expect(const Words& words, const std::string&, Reading& reading, bool) {
+void expect(const Words& words, const std::string&, Ride& ride, bool) {
   const int vehicle = static_cast<int>(wholeNumber(words[0], 1, StandinMaxVehicles, "a vehicle"));
-  if (!reading.own[vehicle]) {
-    throw ScriptError("vehicle " + words[0] + " has not appeared yet");
-  }
+  stopIf(!ride.own[vehicle], "vehicle " + words[0] + " has not appeared yet");
   const std::string said = lower(words[1]);
   const bool named = said == "lit" || said == "dark";
-  const NeonColour wanted = !named          ? colourOf(words[1])
-                            : said == "lit" ? *reading.own[vehicle]
-                                            : Dark;
-  if (said == "lit" && wanted == Dark) {
-    throw ScriptError("vehicle " + words[0] + "'s own colour is dark: expect it as 0,0,0");
-  }
+  const NeonColour wanted = !named ? colourOf(words[1]) : said == "lit" ? *ride.own[vehicle] : Dark;
+  stopIf(said == "lit" && wanted == Dark,
+         "vehicle " + words[0] + "'s own colour is dark: expect it as 0,0,0");
   const std::string shown = named ? said + " (" + colourText(wanted) + ")" : colourText(wanted);
-  return [vehicle, wanted, shown](Ride&) {
+  if (ride.playing) {
     const NeonColour got = worldFindVehicle(world(), handleOf(vehicle))->neon;
-    if (got != wanted) {
-      throw ScriptError("expected vehicle " + std::to_string(vehicle) + " " + shown + ", got " +
-                        colourText(got));
-    }
-  };
+    stopIf(got != wanted, "expected vehicle " + std::to_string(vehicle) + " " + shown + ", got " +
+                              colourText(got));
+  }
 }
 
-Play note(const Words&, const std::string& rest, Reading&, bool) {
-  return [rest](Ride& ride) {
+void note(const Words&, const std::string& rest, Ride& ride, bool) {
+  if (ride.playing) {
     ride.notes.push_back({ride.elapsed, rest});
     std::printf("\n-- %s\n", rest.c_str());
-  };
+  }
 }
 
 // The settings file's [keys], each NAME=VALUE as written, whatever it is.
-Play settings(const Words& words, const std::string& rest, Reading&, bool) {
+void settings(const Words& words, const std::string& rest, Ride& ride, bool) {
   std::string text = std::string("[") + IniSection + "]\r\n";
   for (const std::string& word : words) {
-    if (word.find('=') == 0 || word.find('=') == std::string::npos) {
-      throw ScriptError(std::string("settings take NAME=VALUE, such as ") + IniMainKey + "=" +
-                        std::to_string(DefaultKey) + ", not " + inQuotes(word));
-    }
+    stopIf(word.find('=') == 0 || word.find('=') == std::string::npos,
+           std::string("settings take NAME=VALUE, such as ") + IniMainKey + "=" +
+               std::to_string(DefaultKey) + ", not " + inQuotes(word));
     text += word + "\r\n";
   }
-  return [text, rest](Ride& ride) { writeSettings(ride, text, rest.empty() ? "no key" : rest); };
-}
-
-Play settingsFile(const Words& words, const std::string&, Reading& reading, bool) {
-  reading.settingsFiles += std::to_string(reading.line) + " " + words[0] + "\n";
-  return [copy = "\\settings-" + std::to_string(reading.line), named = words[0]](Ride& ride) {
-    std::ifstream in(fileName(ride.folder + copy), std::ios::binary);
-    if (!in) {
-      throw std::runtime_error("no copy of the settings file " + named + " in " + ride.folder);
-    }
-    writeSettings(ride, {std::istreambuf_iterator<char>(in), {}}, "a copy of " + named);
-  };
-}
-
-Play getOut(const Words&, const std::string&, Reading& reading, bool) {
-  if (reading.occupied == 0) {
-    throw ScriptError("the player is on foot already");
+  if (ride.playing) {
+    writeSettings(ride, text, rest.empty() ? "no key" : rest);
   }
-  reading.occupied = 0;
-  return [](Ride& ride) {
+}
+
+void settingsFile(const Words& words, const std::string&, Ride& ride, bool) {
+  ride.settingsFiles += std::to_string(ride.line) + " " + words[0] + "\n";
+  if (ride.playing) {
+    std::ifstream in("settings-" + std::to_string(ride.line), std::ios::binary);
+    if (!in) {
+      throw std::runtime_error("no copy of the settings file " + words[0] + " in " + ride.folder);
+    }
+    writeSettings(ride, {std::istreambuf_iterator<char>(in), {}}, "a copy of " + words[0]);
+  }
+}
+
+void getOut(const Words&, const std::string&, Ride& ride, bool) {
+  stopIf(ride.occupied == 0, "the player is on foot already");
+  ride.occupied = 0;
+  if (ride.playing) {
     world().occupied = 0;
     trace(ride, "player", "gets out");
-  };
-}
-
-Play wait(const Words& words, const std::string&, Reading& reading, bool) {
-  const std::uint32_t ms = wholeNumber(words[0], 1, LongestRideMs, "a wait");
-  if (ms > LongestRideMs - reading.elapsedMs) {
-    throw ScriptError("the ride would last more than a day (" + std::to_string(LongestRideMs) +
-                      " ms) here, after " + std::to_string(reading.elapsedMs) + " ms");
   }
-  reading.elapsedMs += ms;
-  return [ms](Ride& ride) {
-    for (std::uint32_t waited = 0; waited < ms; waited += FrameMs, ride.elapsed += FrameMs) {
-      playFrame(ride);
-    }
-  };
 }
 
-Play restart(const Words&, const std::string&, Reading&, bool) {
-  return [](Ride& ride) {
+void wait(const Words& words, const std::string&, Ride& ride, bool) {
+  const std::uint32_t ms = wholeNumber(words[0], 1, LongestRideMs, "a wait");
+  stopIf(ms > LongestRideMs - ride.waited, "the ride would last more than a day (" +
+                                               std::to_string(LongestRideMs) + " ms) here, after " +
+                                               std::to_string(ride.waited) + " ms");
+  ride.waited += ms;
+  for (std::uint32_t waited = 0; ride.playing && waited < ms; waited += FrameMs) {
+    playFrame(ride);
+  }
+}
+
+void restart(const Words&, const std::string&, Ride& ride, bool) {
+  if (ride.playing) {
     standinRestartScripts();
     trace(ride, "host", "restarts the plugin's script");
-  };
+  }
 }
 
 // Every step a ride may take, a row each: its name (in any letter case), what
-// follows it, how many words, how it is read into what it plays, and a flag
-// for that.
-constexpr std::size_t Any = 1000;
-constexpr struct {
+// follows it, how many words, and how it is read and played, with a flag.
+constexpr struct StepKind {
   const char* name;
   const char* usage;
   std::size_t fewestWords, mostWords;
-  Play (*read)(const Words&, const std::string& rest, Reading&, bool);
+  void (*read)(const Words&, const std::string& rest, Ride&, bool);
   bool flag;
 } Steps[] = {
-    {"note", "TEXT", 0, Any, note, false},
-    {"settings", "[NAME=VALUE...]", 0, Any, settings, false},
+    {"note", "TEXT", 0, SIZE_MAX, note, false},
+    {"settings", "[NAME=VALUE...]", 0, SIZE_MAX, settings, false},
     {"settings-file", "PATH", 1, 1, settingsFile, false},
     {"get-in", "VEHICLE [R,G,B]", 1, 2, board, false},
     {"move-into", "VEHICLE [R,G,B]", 1, 2, board, true},  // from the vehicle the player is in
@@ -413,22 +384,23 @@ bool plainText(const std::string& text) {
          });
 }
 
-// Reads a whole ride into reading.steps: a UTF-8 byte-order mark skipped,
-// lines ending in LF or CRLF, '#' starting a comment. Throws ScriptError(what
-// is wrong) at the line reading.line, or at line 1 before any.
-void readRide(const std::string& bytes, Reading& reading) {
-  if (bytes.size() > LargestRide) {
-    throw ScriptError("not a ride script: over " + std::to_string(LargestRide) + " bytes");
+// Reads a whole ride, and plays it if ride.playing: a UTF-8 byte-order mark
+// skipped, lines ending in LF or CRLF, '#' starting a comment. Returns what
+// stopped it, "LINE: what is wrong" (at line 1 before any line), or nothing.
+std::string readRide(const std::string& bytes, Ride& ride) try {
+  stopIf(bytes.size() > LargestRide,
+         "not a ride script: over " + std::to_string(LargestRide) + " bytes");
+  std::string known;  // every step's name, for a line that names none
+  for (const StepKind& step : Steps) {
+    known += (known.empty() ? "" : ", ") + std::string(step.name);
   }
   std::istringstream in(bytes.starts_with("\xEF\xBB\xBF") ? bytes.substr(3) : bytes);
   for (std::string text; std::getline(in, text);) {
-    ++reading.line;
+    ++ride.line;
     if (text.ends_with('\r')) {
       text.pop_back();
     }
-    if (!plainText(text)) {
-      throw ScriptError("not UTF-8 text, or it holds a control character");
-    }
+    stopIf(!plainText(text), "not UTF-8 text, or it holds a control character");
     std::istringstream line(text.substr(0, text.find('#')));
     std::string name;
     std::string rest;  // what follows the step's name, blanks at both ends dropped
@@ -436,26 +408,20 @@ void readRide(const std::string& bytes, Reading& reading) {
     rest.erase(rest.find_last_not_of(" \t") + 1);
     std::istringstream restWords(rest);
     const Words words{std::istream_iterator<std::string>(restWords), {}};
-    std::string known;
-    for (const auto& step : Steps) {
-      known += (known.empty() ? "" : ", ") + std::string(step.name);
-      if (lower(name) == step.name &&
-          (words.size() < step.fewestWords || words.size() > step.mostWords)) {
-        throw ScriptError(std::string("usage: ") + step.name + (*step.usage ? " " : "") +
-                          step.usage);
-      } else if (lower(name) == step.name) {
-        reading.steps.push_back({reading.line, step.read(words, rest, reading, step.flag)});
-        known.clear();
-        break;
-      }
+    if (name.empty()) {
+      continue;
     }
-    if (!name.empty() && !known.empty()) {
-      throw ScriptError("unknown step " + inQuotes(name) + " (known: " + known + ")");
-    }
+    const auto* step = std::ranges::find(Steps, lower(name), &StepKind::name);
+    stopIf(step == std::end(Steps), "unknown step " + inQuotes(name) + " (known: " + known + ")");
+    stopIf(words.size() < step->fewestWords || words.size() > step->mostWords,
+           "usage: " + std::string(step->name) + (*step->usage ? " " : "") + step->usage);
+    ++ride.steps;
+    step->read(words, rest, ride, step->flag);
   }
-  if (reading.steps.empty()) {
-    throw ScriptError("nothing to play (no steps, only blank lines and comments)");
-  }
+  stopIf(ride.steps == 0, "nothing to play (no steps, only blank lines and comments)");
+  return "";
+} catch (const ScriptError& error) {
+  return std::to_string(std::max(ride.line, 1)) + ": " + error.what() + "\n";
 }
 
 // --- The picture.
@@ -474,9 +440,8 @@ constexpr const char* Ink = "#1a1a1a";
 constexpr const char* KeyBar = R"(fill="#2f6db5")";
 
 std::string number(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f", value);
-  const std::string out = text;
+  std::string out(32, '\0');
+  out.resize(static_cast<std::size_t>(std::snprintf(out.data(), out.size(), "%.1f", value)));
   return out.ends_with(".0") ? out.substr(0, out.size() - 2) : out;
 }
 
@@ -494,9 +459,9 @@ std::string fill(const NeonColour& colour) {  // outlined when dark, to show on 
          (colour == Dark ? R"( stroke="#8c8c8c")" : "");
 }
 
-void rect(std::ostream& svg, double x, int y, double width, int height, const std::string& look) {
+void rect(std::ostream& svg, double x, double end, int y, int height, const std::string& look) {
   svg << R"(<rect x=")" << number(x) << R"(" y=")" << y << R"(" width=")"
-      << number(std::max(width, 0.1)) << R"(" height=")" << height << "\" " << look << "/>\n";
+      << number(std::max(end - x, 0.1)) << R"(" height=")" << height << "\" " << look << "/>\n";
 }
 
 void text(std::ostream& svg, double x, int y, const std::string& content,
@@ -526,18 +491,9 @@ std::string picture(const Ride& ride) {
   std::string description = "Each vehicle's neon colour over the " + number(ride.elapsed / 1000.0) +
                             " s of a ride, frame by frame, as the stand-in world held it, with the "
                             "keys the player held down.";
-  // The notes, under the lanes: a number above, a dashed line through them.
-  const auto vehicles = std::ranges::count_if(ride.neon, [](auto& lane) { return !lane.empty(); });
-  int top = LanesTop + static_cast<int>(vehicles) * VehicleLaneHeight +
-            static_cast<int>(ride.keys.size()) * KeyLaneHeight;
-  for (std::size_t i = 0; i < ride.notes.size(); ++i) {
-    svg << R"(<path d="M)" << number(x(ride.notes[i].ms)) << " 58V" << top
-        << R"(" stroke="#b8b8b8" stroke-dasharray="3 3"/>)" << '\n';
-    text(svg, x(ride.notes[i].ms) + 3, 71, std::to_string(i + 1), R"(font-weight="bold")");
-  }
-  top = LanesTop;
-  for (int vehicle = 1; vehicle <= StandinMaxVehicles; ++vehicle) {
-    if (ride.neon[vehicle].empty()) {
+  int top = LanesTop;
+  for (const auto& [vehicle, lane] : ride.vehicles) {
+    if (lane.neon.empty()) {
       continue;
     }
     svg << R"(<g id="vehicle-)" << vehicle << R"(" data-marks-top=")" << top
@@ -545,35 +501,27 @@ std::string picture(const Ride& ride) {
         << StripHeight << R"(" shape-rendering="crispEdges">)" << '\n';
     text(svg, PlotLeft - 10, top + MarkRowHeight + 15, "vehicle " + std::to_string(vehicle),
          R"(text-anchor="end")");
-    for (const ColourRecord& run : ride.neon[vehicle]) {
-      rect(svg, x(run.from), top + MarkRowHeight, x(run.to) - x(run.from), StripHeight,
-           fill(run.colour));
+    for (const ColourRecord& run : lane.neon) {
+      rect(svg, x(run.from), x(run.to), top + MarkRowHeight, StripHeight, fill(run.colour));
     }
-    int switches = 0;
-    int putBacks = 0;
-    for (const PluginSetRecord& set : ride.sets) {
-      if (set.vehicle == vehicle && set.switched) {
-        ++switches;
-      } else if (set.vehicle == vehicle) {
-        ++putBacks;
-        putBack(svg, x(set.ms), top,
-                R"(class="put-back" data-ms=")" + std::to_string(set.ms) + "\"");
-      }
+    for (const std::uint32_t ms : lane.putBacks) {
+      putBack(svg, x(ms), top, R"(class="put-back" data-ms=")" + std::to_string(ms) + "\"");
     }
-    description += " Vehicle " + std::to_string(vehicle) + ": " + std::to_string(switches) +
-                   (switches == 1 ? " switch" : " switches") + " by the plugin, " +
-                   std::to_string(putBacks) + (putBacks == 1 ? " colour" : " colours") +
-                   " put back by it.";
+    description += " Vehicle " + std::to_string(vehicle) + ": " + std::to_string(lane.switches) +
+                   (lane.switches == 1 ? " switch" : " switches") + " by the plugin, " +
+                   std::to_string(lane.putBacks.size()) +
+                   (lane.putBacks.size() == 1 ? " colour" : " colours") + " put back by it.";
     svg << "</g>\n";
     top += VehicleLaneHeight;
   }
   for (const KeyRecord& key : ride.keys) {
     text(svg, PlotLeft - 10, top + 16, "key " + keyName(key.code), R"(text-anchor="end")");
     for (const auto& [from, to] : key.down) {
-      rect(svg, x(from), top + 7, x(std::min(to, ride.elapsed)) - x(from), 10, KeyBar);
+      rect(svg, x(from), x(std::min(to, ride.elapsed)), top + 7, 10, KeyBar);
     }
     top += KeyLaneHeight;
   }
+  const int lanesBottom = top;
   // The time axis, a labelled tick at each round step, at most about 16.
   top += 6;
   svg << R"(<path d="M)" << PlotLeft << " " << top << "h" << PlotWidth << R"(" stroke=")" << Ink
@@ -589,19 +537,25 @@ std::string picture(const Ride& ride) {
   text(svg, PlotLeft + PlotWidth / 2.0, top + 36, "time from the ride's start (s)",
        R"(text-anchor="middle")");
   top += 42;
+  // The notes, listed under the axis; above the lanes, a number and a dashed line through them.
+  std::ostringstream marks;
   for (std::size_t i = 0; i < ride.notes.size(); ++i) {
+    const NoteRecord& note = ride.notes[i];
+    marks << R"(<path d="M)" << number(x(note.ms)) << " 58V" << lanesBottom
+          << R"(" stroke="#b8b8b8" stroke-dasharray="3 3"/>)" << '\n';
+    text(marks, x(note.ms) + 3, 71, std::to_string(i + 1), R"(font-weight="bold")");
     top += LineHeight;
     text(svg, PlotLeft, top, std::to_string(i + 1), R"(font-weight="bold")");
-    text(svg, PlotLeft + 22, top, ride.notes[i].heading);
-    description += " Section " + std::to_string(i + 1) + " at " +
-                   number(ride.notes[i].ms / 1000.0) + " s: " + ride.notes[i].heading;
+    text(svg, PlotLeft + 22, top, note.heading);
+    description += " Section " + std::to_string(i + 1) + " at " + number(note.ms / 1000.0) +
+                   " s: " + note.heading;
   }
   top += LineHeight + 10;  // the legend
-  rect(svg, PlotLeft, top - 11, 24, 12, fill({255, 0, 128}));
+  rect(svg, PlotLeft, PlotLeft + 24, top - 11, 12, fill({255, 0, 128}));
   text(svg, PlotLeft + 30, top, "neon colour");
-  rect(svg, PlotLeft + 130, top - 11, 24, 12, fill({0, 0, 0}));
+  rect(svg, PlotLeft + 130, PlotLeft + 154, top - 11, 12, fill({0, 0, 0}));
   text(svg, PlotLeft + 160, top, "dark (0,0,0)");
-  rect(svg, PlotLeft + 260, top - 10, 24, 10, KeyBar);
+  rect(svg, PlotLeft + 260, PlotLeft + 284, top - 10, 10, KeyBar);
   text(svg, PlotLeft + 290, top, "key down");
   putBack(svg, PlotLeft + 392, top - 12);
   text(svg, PlotLeft + 410, top, "the plugin puts the colour back on a vehicle left");
@@ -621,10 +575,16 @@ std::string picture(const Ride& ride) {
   text(out, PlotLeft, 47,
        "a lane per vehicle, its neon colour frame by frame as the stand-in world holds it; a lane "
        "per key");
-  return out.str() + svg.str() + "</g>\n</svg>\n";
+  return out.str() + marks.str() + svg.str() + "</g>\n</svg>\n";
 }
 
-int run() {
+}  // namespace
+
+int main() try {
+  // Bytes as they are, and "\n" line ends: all of it is read and written on Linux.
+  _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
   const std::vector<std::string> arguments = utf8Arguments();
   const bool listing = arguments.size() == 2 && arguments[1] == "--settings-files";
   if (arguments.size() != 3 && !listing) {
@@ -633,18 +593,18 @@ int run() {
   }
   std::string bytes(LargestRide + 1, '\0');
   bytes.resize(std::fread(bytes.data(), 1, bytes.size(), stdin));
-  Reading reading;
-  try {
-    readRide(bytes, reading);
-  } catch (const ScriptError& error) {
-    std::fprintf(stderr, "%d: %s\n", std::max(reading.line, 1), error.what());
+  Ride checked;
+  const std::string refused = readRide(bytes, checked);
+  if (!refused.empty()) {
+    std::fputs(refused.c_str(), stderr);
     return 2;
   }
   if (listing) {
-    std::fputs(reading.settingsFiles.c_str(), stdout);
+    std::fputs(checked.settingsFiles.c_str(), stdout);
     return 0;
   }
   Ride ride;
+  ride.playing = true;
   ride.folder = windowsPath(arguments[2]);
   const std::string plugin = windowsPath(arguments[1]);
   standinReset(StartTick);
@@ -660,34 +620,14 @@ int run() {
       "Playing a ride, a frame every %u ms. The plugin reads its settings when the host\n"
       "starts its script: on the first frame and on each restart.\n\n%8s    %-7s %-50s%s\n",
       static_cast<unsigned>(FrameMs), "time", "who", "what", "neon colours (red,green,blue)");
-  std::string failed;
-  for (const Step& step : reading.steps) {
-    try {
-      step.play(ride);
-    } catch (const ScriptError& failure) {
-      failed = std::to_string(step.line) + ": " + failure.what() + "\n";
-      break;
-    }
-  }
+  const std::string failed = readRide(bytes, ride);  // now only an expect step can fail
   standinUnloadPlugin();
   std::printf("\nThe ride took %.3f s.\n", ride.elapsed / 1000.0);
   std::fputs(picture(ride).c_str(), stdout);
   std::fputs(failed.c_str(), stderr);
   return failed.empty() ? 0 : 1;
-}
-
-}  // namespace
-
-int main() {
-  // Bytes as they are, and "\n" line ends: all of it is read and written on Linux.
-  _setmode(_fileno(stdin), _O_BINARY);
-  _setmode(_fileno(stdout), _O_BINARY);
-  _setmode(_fileno(stderr), _O_BINARY);
-  try {
-    return run();
-  } catch (const std::exception& failure) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "error: %s\n", failure.what());
-    return 1;
-  }
+} catch (const std::exception& failure) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "error: %s\n", failure.what());
+  return 1;
 }
