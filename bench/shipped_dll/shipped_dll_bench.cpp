@@ -70,7 +70,7 @@ int main() {  // NOLINT(bugprone-exception-escape): out of memory ends it, as it
   const int rounds = quick ? 1 : Rounds;
 
   standinReset(BenchStartTick);
-  standinSetLean(1);
+  standinState()->lean = true;
   StandinWorld& world = standinState()->world;
   world.player = BenchPlayer;
   worldAddVehicle(world, BenchCarA, BenchLime);

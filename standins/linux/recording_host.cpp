@@ -20,23 +20,19 @@ void resetStandins(std::uint32_t now) {
   standinSettings = {};
 }
 
-static void record(const RegistrationRecord& entry) {
-  worldRecordRegistration(recordingHost.registrations, entry);
-}
-
 extern "C" {
 
 void scriptRegister(void* module, ScriptFunction script) {
-  record({RegistrationCall::ScriptRegister, module, script, nullptr});
+  standinRecord(recordingHost, {RegistrationCall::ScriptRegister, module, script, nullptr});
 }
 void scriptUnregister(ScriptFunction script) {
-  record({RegistrationCall::ScriptUnregister, nullptr, script, nullptr});
+  standinRecord(recordingHost, {RegistrationCall::ScriptUnregister, nullptr, script, nullptr});
 }
 void keyboardHandlerRegister(KeyboardHandler handler) {
-  record({RegistrationCall::HandlerRegister, nullptr, nullptr, handler});
+  standinRecord(recordingHost, {RegistrationCall::HandlerRegister, nullptr, nullptr, handler});
 }
 void keyboardHandlerUnregister(KeyboardHandler handler) {
-  record({RegistrationCall::HandlerUnregister, nullptr, nullptr, handler});
+  standinRecord(recordingHost, {RegistrationCall::HandlerUnregister, nullptr, nullptr, handler});
 }
 
 void scriptWait(std::uint32_t /*milliseconds*/) {
@@ -47,17 +43,8 @@ void scriptWait(std::uint32_t /*milliseconds*/) {
   }
 }
 
-void nativeInit(std::uint64_t hash) { worldBeginNativeCall(recordingHost.pendingCall, hash); }
-void nativePush64(std::uint64_t value) {
-  worldPushNativeArgument(recordingHost.pendingCall, value);
-}
-std::uint64_t* nativeCall() {
-  RecordingHost& host = recordingHost;
-  if (!host.lean) {
-    worldLogNativeCall(host.natives, host.pendingCall);
-  }
-  host.resultSlot = worldAnswerNative(host.world, host.pendingCall);
-  return &host.resultSlot;
-}
+void nativeInit(std::uint64_t hash) { standinNativeInit(recordingHost, hash); }
+void nativePush64(std::uint64_t value) { standinNativePush64(recordingHost, value); }
+std::uint64_t* nativeCall() { return standinNativeCall(recordingHost); }
 
 }  // extern "C"

@@ -1,3 +1,5 @@
+#include <strings.h>
+
 #include "host/platform.h"
 #include "standins/linux/standins.h"
 
@@ -5,15 +7,9 @@ StandinSettingsFile standinSettings;
 
 namespace {
 
-char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // Windows matches the file's, the section's and the key's names in any ASCII
-// letter case.
-bool sameName(const char* a, const char* b) {
-  for (; *a != '\0' && asciiLower(*a) == asciiLower(*b); ++a, ++b) {
-  }
-  return asciiLower(*a) == asciiLower(*b);
-}
+// letter case, as strcasecmp does in the C locale the tests run in.
+bool sameName(const char* a, const char* b) { return strcasecmp(a, b) == 0; }
 
 // Whether `fileName` names the file `name` in the current folder: ".\NAME"
 // or "./NAME". A bare name is looked for in the Windows folder instead.

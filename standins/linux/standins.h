@@ -41,17 +41,12 @@ struct StandinSettingsFile {
 };
 extern StandinSettingsFile standinSettings;
 
-// The host's side: the world, and what the plugin asked of the host.
-struct RecordingHost {
-  StandinWorld world;             // what the natives answer from
-  NativeCallRecord pendingCall;   // the native call between nativeInit and nativeCall
-  std::uint64_t resultSlot;       // what nativeCall returns a pointer to
-  NativeCallLog natives;          // native calls, oldest first
-  RegistrationLog registrations;  // registration calls, oldest first
+// The host's side: the world and the records (standins/world), and how
+// often the script waited.
+struct RecordingHost : StandinHost {
   std::uint32_t scriptWaitCalls;  // scriptWait calls made
   // scriptWait throws StandinScriptStopped once called this often; 0: never.
   std::uint32_t scriptWaitLimit;
-  bool lean;  // native calls are answered, not logged: the least a host must do, for timing
 };
 extern RecordingHost recordingHost;
 

@@ -27,16 +27,12 @@ struct KeyEvent {
 };
 
 StandinDllState state;
-// Set by standinSetLean, kept across standinReset: a mode of the host, not a record.
-bool lean;
-NativeCallRecord pendingCall;  // the native call between nativeInit and nativeCall
-std::uint64_t resultSlot;      // what nativeCall returns a pointer to
 Script script;
 bool scriptRunning;  // the script's fiber runs now, not the frame loop's
 void* hostFiber;     // the frame loop's fiber
 
 // The handler is read by the input thread and changed by the frame thread.
-CRITICAL_SECTION handlerLock;
+SRWLOCK handlerLock = SRWLOCK_INIT;
 KeyboardHandler handler;
 
 // The input thread, started with the first event: it waits, alertable, and
@@ -54,12 +50,6 @@ std::atomic<std::uint32_t> testTicks;
   std::fprintf(stderr, "the stand-in host: %s\n", what);
   std::fflush(stderr);
   ExitProcess(3);
-}
-
-void record(const RegistrationRecord& entry) {
-  if (!lean) {
-    worldRecordRegistration(state.registrations, entry);
-  }
 }
 
 DWORD WINAPI testGetTickCount() { return testTicks.load(std::memory_order_relaxed); }
@@ -119,12 +109,12 @@ void dropFiber() {
 void CALLBACK deliver(ULONG_PTR data) {
   const KeyEvent event = *reinterpret_cast<KeyEvent*>(data);
   delete reinterpret_cast<KeyEvent*>(data);
-  EnterCriticalSection(&handlerLock);
+  AcquireSRWLockExclusive(&handlerLock);
   if (handler != nullptr) {
     handler(event.key, event.repeats, event.scanCode, event.fourth, event.fifth, event.sixth,
             event.isUpNow);
   }
-  LeaveCriticalSection(&handlerLock);
+  ReleaseSRWLockExclusive(&handlerLock);
 }
 
 void CALLBACK signal(ULONG_PTR done) { SetEvent(reinterpret_cast<HANDLE>(done)); }
@@ -153,7 +143,7 @@ void queue(PAPCFUNC call, ULONG_PTR data) {
 extern "C" {
 
 void standinDllScriptRegister(void* module, ScriptFunction function) {
-  record({RegistrationCall::ScriptRegister, module, function, nullptr});
+  standinRecord(state, {RegistrationCall::ScriptRegister, module, function, nullptr});
   if (script.function != nullptr) {
     fatal("a second script registered; it holds one");
   }
@@ -161,7 +151,7 @@ void standinDllScriptRegister(void* module, ScriptFunction function) {
 }
 
 void standinDllScriptUnregister(ScriptFunction function) {
-  record({RegistrationCall::ScriptUnregister, nullptr, function, nullptr});
+  standinRecord(state, {RegistrationCall::ScriptUnregister, nullptr, function, nullptr});
   if (script.function == function) {
     dropFiber();
     script.function = nullptr;
@@ -169,23 +159,22 @@ void standinDllScriptUnregister(ScriptFunction function) {
 }
 
 void standinDllKeyboardHandlerRegister(KeyboardHandler registered) {
-  record({RegistrationCall::HandlerRegister, nullptr, nullptr, registered});
-  EnterCriticalSection(&handlerLock);
-  const bool taken = handler != nullptr;
-  handler = taken ? handler : registered;
-  LeaveCriticalSection(&handlerLock);
-  if (taken) {
+  standinRecord(state, {RegistrationCall::HandlerRegister, nullptr, nullptr, registered});
+  if (handler != nullptr) {  // written on this thread alone
     fatal("a second keyboard handler registered; it holds one");
   }
+  AcquireSRWLockExclusive(&handlerLock);
+  handler = registered;
+  ReleaseSRWLockExclusive(&handlerLock);
 }
 
 void standinDllKeyboardHandlerUnregister(KeyboardHandler registered) {
-  record({RegistrationCall::HandlerUnregister, nullptr, nullptr, registered});
+  standinRecord(state, {RegistrationCall::HandlerUnregister, nullptr, nullptr, registered});
   // Taking the lock waits out a delivery in progress: after this returns the
   // handler is not called again, and its module may go.
-  EnterCriticalSection(&handlerLock);
+  AcquireSRWLockExclusive(&handlerLock);
   handler = handler == registered ? nullptr : handler;
-  LeaveCriticalSection(&handlerLock);
+  ReleaseSRWLockExclusive(&handlerLock);
 }
 
 void standinDllScriptWait(DWORD milliseconds) {
@@ -195,15 +184,9 @@ void standinDllScriptWait(DWORD milliseconds) {
   }
 }
 
-void standinDllNativeInit(std::uint64_t hash) { worldBeginNativeCall(pendingCall, hash); }
-void standinDllNativePush64(std::uint64_t value) { worldPushNativeArgument(pendingCall, value); }
-std::uint64_t* standinDllNativeCall() {
-  if (!lean) {
-    worldLogNativeCall(state.natives, pendingCall);
-  }
-  resultSlot = worldAnswerNative(state.world, pendingCall);
-  return &resultSlot;
-}
+void standinDllNativeInit(std::uint64_t hash) { standinNativeInit(state, hash); }
+void standinDllNativePush64(std::uint64_t value) { standinNativePush64(state, value); }
+std::uint64_t* standinDllNativeCall() { return standinNativeCall(state); }
 
 }  // extern "C"
 
@@ -222,11 +205,8 @@ STANDIN_API int standinLoadPlugin(const char* path, StandinClock clock) {
   }
   // Wide, from UTF-8: a path keeps every letter, whatever the code page.
   wchar_t widePath[MAX_PATH * 4];
-  if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, widePath, MAX_PATH * 4) == 0) {
-    return 0;
-  }
-  plugin = LoadLibraryW(widePath);
-  if (plugin == nullptr) {
+  if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, widePath, MAX_PATH * 4) == 0 ||
+      (plugin = LoadLibraryW(widePath)) == nullptr) {
     return 0;
   }
   if (clock == StandinTestClock &&
@@ -279,15 +259,6 @@ STANDIN_API void standinWaitForKeys() {
   CloseHandle(done);
 }
 
-STANDIN_API void standinSetLean(int on) { lean = on != 0; }
-
 STANDIN_API void standinSetClock(std::uint32_t now) {
   testTicks.store(now, std::memory_order_relaxed);
-}
-
-BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) {
-    InitializeCriticalSection(&handlerLock);
-  }
-  return TRUE;
 }

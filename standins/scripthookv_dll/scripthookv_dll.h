@@ -20,10 +20,7 @@
 #endif
 
 // What the host knows and has seen since the last reset.
-struct StandinDllState {
-  StandinWorld world;                  // what the natives answer from
-  NativeCallLog natives;               // native calls since the last clear
-  RegistrationLog registrations;       // registration calls, oldest first
+struct StandinDllState : StandinHost {
   std::uint32_t lastWaitMilliseconds;  // scriptWait's latest argument
   std::uint32_t scriptStarts;          // script functions started (first run or restart)
 };
@@ -37,7 +34,7 @@ enum StandinClock : int {
 // The host's state, for tests to set the world and read the records.
 STANDIN_API StandinDllState* standinState();
 
-// Clears the world and every record and sets the test clock to `now`. Call
+// Clears the state, lean included, and sets the test clock to `now`. Call
 // with no plugin loaded.
 STANDIN_API void standinReset(std::uint32_t now);
 
@@ -64,10 +61,6 @@ STANDIN_API void standinPostKey(std::uint32_t key, std::uint16_t repeats, std::u
                                 std::int32_t isUpNow);
 // Returns once every queued event has been delivered.
 STANDIN_API void standinWaitForKeys();
-
-// With `on` non-zero the host records nothing and does the least a real host
-// must, for timing the shipped plugin; kept across standinReset.
-STANDIN_API void standinSetLean(int on);
 
 // The test clock that a plugin loaded with StandinTestClock reads as GetTickCount.
 STANDIN_API void standinSetClock(std::uint32_t now);

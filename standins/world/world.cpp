@@ -21,9 +21,16 @@ StandinVehicle* worldAddVehicle(StandinWorld& world, GameHandle handle, NeonColo
   return vehicle;
 }
 
-void worldBeginNativeCall(NativeCallRecord& call, std::uint64_t hash) { call = {hash, {}, 0}; }
+void standinRecord(StandinHost& host, const RegistrationRecord& call) {
+  if (!host.lean) {
+    host.registrations.add(call);
+  }
+}
 
-void worldPushNativeArgument(NativeCallRecord& call, std::uint64_t value) {
+void standinNativeInit(StandinHost& host, std::uint64_t hash) { host.pendingCall = {hash, {}, 0}; }
+
+void standinNativePush64(StandinHost& host, std::uint64_t value) {
+  NativeCallRecord& call = host.pendingCall;
   if (call.argCount < MaxNativeArguments) {
     call.args[call.argCount] = value;
   }
@@ -40,16 +47,13 @@ void writeInt32(std::uint64_t address, std::int32_t value) {
   *reinterpret_cast<std::int32_t*>(static_cast<std::uintptr_t>(address)) = value;
 }
 
-// The vehicle a call's first argument names, or null.
-StandinVehicle* vehicleOf(StandinWorld& world, const NativeCallRecord& call) {
-  return worldFindVehicle(world, low32(call.args[0]));
-}
-
 // The game's side of each native, by the game's own numbers. A call with
 // another number of arguments than the native takes is answered with 0 and
 // does nothing, so a plugin that pushes too few or too many shows.
 std::uint32_t answer(StandinWorld& world, const NativeCallRecord& call) {
   const std::uint32_t count = call.argCount;
+  // The vehicle a neon call's first argument names, or null.
+  StandinVehicle* vehicle = count == 4 ? worldFindVehicle(world, low32(call.args[0])) : nullptr;
   switch (call.hash) {
     case GameNatives::PlayerCharacter:
       return count == 0 ? static_cast<std::uint32_t>(world.player) : 0;
@@ -58,14 +62,14 @@ std::uint32_t answer(StandinWorld& world, const NativeCallRecord& call) {
                  ? static_cast<std::uint32_t>(world.occupied)
                  : 0;
     case GameNatives::NeonColourGetter:
-      if (const StandinVehicle* vehicle = count == 4 ? vehicleOf(world, call) : nullptr) {
+      if (vehicle != nullptr) {
         writeInt32(call.args[1], vehicle->neon.red);
         writeInt32(call.args[2], vehicle->neon.green);
         writeInt32(call.args[3], vehicle->neon.blue);
       }
       return 0;
     case GameNatives::NeonColourSetter:
-      if (StandinVehicle* vehicle = count == 4 ? vehicleOf(world, call) : nullptr) {
+      if (vehicle != nullptr) {
         vehicle->neon = {low32(call.args[1]), low32(call.args[2]), low32(call.args[3])};
       }
       return 0;
@@ -76,20 +80,11 @@ std::uint32_t answer(StandinWorld& world, const NativeCallRecord& call) {
 
 }  // namespace
 
-std::uint64_t worldAnswerNative(StandinWorld& world, const NativeCallRecord& call) {
-  return (static_cast<std::uint64_t>(world.resultUpperBits) << 32) | answer(world, call);
-}
-
-void worldLogNativeCall(NativeCallLog& log, const NativeCallRecord& call) {
-  if (log.count < NativeLogSize) {
-    log.log[log.count] = call;  // its arguments beyond argCount zero since it began
+std::uint64_t* standinNativeCall(StandinHost& host) {
+  if (!host.lean) {
+    host.natives.add(host.pendingCall);  // its arguments beyond argCount zero since it began
   }
-  ++log.count;
-}
-
-void worldRecordRegistration(RegistrationLog& log, const RegistrationRecord& entry) {
-  if (log.count < MaxRegistrations) {
-    log.records[log.count] = entry;
-  }
-  ++log.count;
+  host.resultSlot = (static_cast<std::uint64_t>(host.world.resultUpperBits) << 32) |
+                    answer(host.world, host.pendingCall);
+  return &host.resultSlot;
 }

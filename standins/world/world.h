@@ -3,11 +3,10 @@
 // of what the plugin asked of a host.
 //
 // Two hosts use it: the Linux build's (standins/linux, the Linux benchmark's
-// too) and the stand-in ScriptHookV.dll (standins/scripthookv_dll). Each keeps
-// the call being made between nativeInit and nativeCall in a
-// NativeCallRecord, has the world answer it with worldAnswerNative, and logs
-// it or not; so a test of either sees the same game. Script thread only,
-// like the natives.
+// too) and the stand-in ScriptHookV.dll (standins/scripthookv_dll). Each is a
+// StandinHost and hands the plugin's registration and native calls to the
+// functions below, which answer from the world and record them; so a test of
+// either sees the same game. Script thread only, like the natives.
 #pragma once
 
 #include <cstdint>
@@ -47,30 +46,26 @@ struct NativeCallRecord {
   std::uint32_t argCount;  // pushes since nativeInit; the first MaxNativeArguments are kept
 };
 
-// A host's nativeInit and nativePush64: start `call` for `hash` (every argument
-// zero), append an argument.
-void worldBeginNativeCall(NativeCallRecord& call, std::uint64_t hash);
-void worldPushNativeArgument(NativeCallRecord& call, std::uint64_t value);
+// Calls a host saw. Invariant: log[0..min(count, Size)) are the calls since
+// the last clear, oldest first.
+template <typename Record, int Size>
+struct StandinLog {
+  Record log[Size];  // the calls made
+  int count;         // calls made since the last clear (may exceed the log)
 
-// A host's nativeCall: does what the game does for `call` in `world`, reading
-// 32-bit arguments from the low half of their slots and writing colours
-// through pointer arguments as 32-bit integers. Returns what the host's
-// result slot then holds: the answer in the low 32 bits, the world's
-// resultUpperBits above. A native the game does not have does nothing and
-// answers 0.
-std::uint64_t worldAnswerNative(StandinWorld& world, const NativeCallRecord& call);
+  // Adds `record`, or only counts it once the log is full.
+  void add(const Record& record) {
+    if (count < Size) {
+      log[count] = record;
+    }
+    ++count;
+  }
+};
 
 inline constexpr int NativeLogSize = 4096;
 
-// The native calls made. Invariant: log[0..min(count, NativeLogSize)) are the
-// calls since the last clear, oldest first, their arguments beyond argCount zero.
-struct NativeCallLog {
-  NativeCallRecord log[NativeLogSize];  // the calls made
-  int count;                            // calls made since the last clear (may exceed the log)
-};
-
-// Adds `call` to `log`, or only counts it once the log is full.
-void worldLogNativeCall(NativeCallLog& log, const NativeCallRecord& call);
+// The native calls made, each one's arguments beyond argCount zero.
+using NativeCallLog = StandinLog<NativeCallRecord, NativeLogSize>;
 
 enum class RegistrationCall {
   ScriptRegister,
@@ -87,14 +82,30 @@ struct RegistrationRecord {
   KeyboardHandler handler;  // the handler, for the two handler calls
 };
 
-inline constexpr int MaxRegistrations = 1024;
+using RegistrationLog = StandinLog<RegistrationRecord, 1024>;
 
-// The registration calls made. Invariant: records[0..min(count,
-// MaxRegistrations)) are the calls since the last clear, oldest first.
-struct RegistrationLog {
-  RegistrationRecord records[MaxRegistrations];  // the calls made
-  int count;                                     // calls made (may exceed the log)
+// What a host knows and has seen since the last reset.
+struct StandinHost {
+  StandinWorld world;             // what the natives answer from
+  NativeCallLog natives;          // native calls, oldest first
+  RegistrationLog registrations;  // registration calls, oldest first
+  NativeCallRecord pendingCall;   // the native call between nativeInit and nativeCall
+  std::uint64_t resultSlot;       // what nativeCall returns a pointer to
+  bool lean;                      // nothing is recorded: the least a host must do, for timing
 };
 
-// Adds `entry` to `log`, or only counts it once the log is full.
-void worldRecordRegistration(RegistrationLog& log, const RegistrationRecord& entry);
+// A host's four registration functions: records `call`.
+void standinRecord(StandinHost& host, const RegistrationRecord& call);
+
+// A host's nativeInit and nativePush64: start the pending call for `hash`
+// (every argument zero), append an argument.
+void standinNativeInit(StandinHost& host, std::uint64_t hash);
+void standinNativePush64(StandinHost& host, std::uint64_t value);
+
+// A host's nativeCall: records the pending call and does what the game does
+// for it in the world, reading 32-bit arguments from the low half of their
+// slots and writing colours through pointer arguments as 32-bit integers.
+// Returns the result slot, holding the answer in the low 32 bits, the world's
+// resultUpperBits above. A native the game does not have does nothing and
+// answers 0.
+std::uint64_t* standinNativeCall(StandinHost& host);

@@ -146,12 +146,12 @@ TEST_F(EndToEnd, LoadRegistersScriptThenHandlerAndUnloadWithdrawsInTheSameOrder)
   load();
   const StandinDllState& host = *standinState();
   ASSERT_EQ(host.registrations.count, 2);
-  EXPECT_EQ(host.registrations.records[0].call, RegistrationCall::ScriptRegister);
-  EXPECT_NE(host.registrations.records[0].script, nullptr);
-  EXPECT_EQ(host.registrations.records[0].module,
+  EXPECT_EQ(host.registrations.log[0].call, RegistrationCall::ScriptRegister);
+  EXPECT_NE(host.registrations.log[0].script, nullptr);
+  EXPECT_EQ(host.registrations.log[0].module,
             reinterpret_cast<void*>(GetModuleHandleW(fileName(pluginPath()).wstring().c_str())))
       << "registered with its own module handle";
-  EXPECT_EQ(host.registrations.records[1].call, RegistrationCall::HandlerRegister);
+  EXPECT_EQ(host.registrations.log[1].call, RegistrationCall::HandlerRegister);
   EXPECT_EQ(nativeCalls(), 0) << "loading calls no native";
   EXPECT_EQ(standinLoadPlugin(pluginPath().c_str(), StandinTestClock), 0)
       << "the host takes one plugin at a time";
@@ -164,14 +164,14 @@ TEST_F(EndToEnd, LoadRegistersScriptThenHandlerAndUnloadWithdrawsInTheSameOrder)
   CloseHandle(thread);
   EXPECT_EQ(host.registrations.count, 2) << "thread attach and detach change nothing";
 
-  const ScriptFunction script = host.registrations.records[0].script;
-  const KeyboardHandler handler = host.registrations.records[1].handler;
+  const ScriptFunction script = host.registrations.log[0].script;
+  const KeyboardHandler handler = host.registrations.log[1].handler;
   standinUnloadPlugin();
   ASSERT_EQ(host.registrations.count, 4);
-  EXPECT_EQ(host.registrations.records[2].call, RegistrationCall::ScriptUnregister);
-  EXPECT_EQ(host.registrations.records[2].script, script);
-  EXPECT_EQ(host.registrations.records[3].call, RegistrationCall::HandlerUnregister);
-  EXPECT_EQ(host.registrations.records[3].handler, handler);
+  EXPECT_EQ(host.registrations.log[2].call, RegistrationCall::ScriptUnregister);
+  EXPECT_EQ(host.registrations.log[2].script, script);
+  EXPECT_EQ(host.registrations.log[3].call, RegistrationCall::HandlerUnregister);
+  EXPECT_EQ(host.registrations.log[3].handler, handler);
 }
 
 // A plugin whose clock cannot be pointed at the test's is refused, and not
