@@ -17,9 +17,8 @@ if [ "$(id -u 2>/dev/null)" = 0 ] && command -v setpriv >/dev/null 2>&1; then
   case $owner in '' | 0:*) owner=$(stat -c %u:%g .) ;; esac
   as="setpriv --reuid=${owner%:*} --regid=${owner#*:} --clear-groups"
 fi
-nl=$(printf '\n.')
 # shellcheck disable=SC2086 # $as is words of our own
 { said=$($as cmake -P tools/plugin-files.cmake -- "$1" "$game" 2>&1 >&3 3>&-); } 3>&1
 status=$?
-[ -z "$said" ] || printf '%s\n' "${said%%"${nl%.}CMake Error at"*}" >&2
+[ -z "$said" ] || printf '%s\n' "$said" | sed '/^CMake Error at/,$d' >&2
 [ "$status" -eq 0 ] || exit 2

@@ -18,11 +18,6 @@ inline std::filesystem::path fileName(const std::string& utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
-inline std::string utf8Text(const std::wstring& wide) {
-  const std::u8string text = std::filesystem::path(wide).u8string();
-  return {text.begin(), text.end()};
-}
-
 // `path` as Windows names it: a Linux path (one that starts with '/') on
 // drive Z:, which a Wine prefix maps to the root (tools/wine/run.sh makes
 // the prefix); anything else, as on Windows itself, as it is.
@@ -42,7 +37,8 @@ inline std::vector<std::string> utf8Arguments() {
   LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
   std::vector<std::string> arguments;
   for (int i = 0; wide != nullptr && i < count; ++i) {
-    arguments.push_back(utf8Text(wide[i]));
+    const std::u8string text = std::filesystem::path(wide[i]).u8string();
+    arguments.emplace_back(text.begin(), text.end());
   }
   LocalFree(static_cast<HLOCAL>(wide));
   return arguments;
