@@ -27,18 +27,19 @@ export $(USER_VARIABLES)
 # Of the caller's environment a recipe gets these names alone, and each
 # command the one it takes (so make test's own short runs keep their
 # numbers): what a command runs and builds is the checkout's to decide, not
-# the shell's. apt-get and npm also get the proxies, npm's settings and the
-# certificates Node is told to trust.
+# the shell's (nor make's: its own variables override). apt-get and npm also
+# get the proxies, npm's settings and the certificates Node is told to trust.
 KEPT = PATH HOME TMPDIR TERM LANG LOCPATH LC_ALL LC_ADDRESS LC_COLLATE LC_CTYPE LC_IDENTIFICATION \
   LC_MEASUREMENT LC_MESSAGES LC_MONETARY LC_NAME LC_NUMERIC LC_PAPER LC_TELEPHONE LC_TIME $(TAKES)
 INSTALLERS = $(KEPT) http_proxy https_proxy no_proxy HTTP_PROXY HTTPS_PROXY NO_PROXY \
-  NODE_EXTRA_CA_CERTS $(filter npm_config_% NPM_CONFIG_%,$(.VARIABLES))
+  NODE_EXTRA_CA_CERTS $(addprefix npm_config_,registry proxy https_proxy noproxy cafile strict_ssl)
 ONLY = env -i $(foreach name,$(1),$${$(name)+"$(name)=$$$(name)"})
-ride: TAKES = RIDE
-fuzz: TAKES = FUZZ_SECONDS
-property: TAKES = PROPERTY_SEEDS
-bench: TAKES = QUICK
-install uninstall: TAKES = GAME_DIR
+override TAKES :=
+ride: override TAKES = RIDE
+fuzz: override TAKES = FUZZ_SECONDS
+property: override TAKES = PROPERTY_SEEDS
+bench: override TAKES = QUICK
+install uninstall: override TAKES = GAME_DIR
 
 # As root in a checkout of another user's (sudo make), what runs in the
 # checkout runs as its owner, so that nothing in it becomes root's; only

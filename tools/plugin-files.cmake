@@ -88,13 +88,14 @@ function(entry_named out name)
   set(${out} "${found}" PARENT_SCOPE)
 endfunction()
 
-# Does OPERATION (COPY_FILE FROM; RENAME FROM, in one step; remove) to the file
-# PATH, a change a test may stop, hold or fail; sets OUT to why it failed, or to
-# nothing. A file removed is gone once the folder's own list (which also holds a
-# file this user may not read) no longer holds it.
+# Does OPERATION to the file PATH (COPY_FILE PATH TO; RENAME PATH TO, in one
+# step; remove PATH), a change a test may stop, hold or fail, known by the file
+# it makes or removes; sets OUT to why it failed, or to nothing. A file removed
+# is gone once the folder's own list (which also holds a file this user may
+# not read) no longer holds it.
 function(file_step out operation path)
   if(DEFINED QUILLMERE_TEST_HOOK)
-    set(STEP "${operation} ${path}")
+    string(REGEX REPLACE "^remove $" "remove ${path}" STEP "${operation} ${ARGN}")
     include("${QUILLMERE_TEST_HOOK}")
   endif()
   set(result "the test made it fail")
@@ -106,7 +107,7 @@ function(file_step out operation path)
     file(GLOB result LIST_DIRECTORIES true "${pattern}")
     string(REGEX REPLACE ".+" "it is still there" result "${result}")
   elseif(NOT STEP_FAILS)
-    file(${operation} "${ARGN}" "${path}" RESULT result)
+    file(${operation} "${path}" "${ARGN}" RESULT result)
   endif()
   string(STRIP "${result}" result)  # Windows ends its reasons with a line end
   string(REGEX REPLACE "^0$" "" result "${result}")
@@ -130,10 +131,12 @@ endfunction()
 # Holds the lock PATH, a file in a build tree of this checkout's, until this run
 # ends, waiting up to SECONDS for another run to let it go; or refuses, saying WHO.
 function(lock path seconds who)
-  execute_process(COMMAND "${CMAKE_COMMAND}" -E touch "${path}" RESULT_VARIABLE touched
-                  OUTPUT_QUIET ERROR_QUIET)
+  if(NOT IS_SYMLINK "${path}")  # a link is never followed: it may lead anywhere
+    execute_process(COMMAND "${CMAKE_COMMAND}" -E touch "${path}" RESULT_VARIABLE touched
+                    OUTPUT_QUIET ERROR_QUIET)
+  endif()
   if(NOT touched EQUAL 0)
-    refuse("cannot open ${path}: it is another user's (left by a run with sudo?), or you may not write its folder; delete it, then run this again")
+    refuse("cannot open the lock ${path}: it is a link, not yours to write, or missing where you may not make it")
   endif()
   file(LOCK "${path}" GUARD PROCESS TIMEOUT ${seconds} RESULT_VARIABLE locked)
   if(NOT locked STREQUAL "0")
@@ -169,9 +172,10 @@ endfunction()
 
 # Sets OUT to the folder the build tree TREE was configured for, where that is
 # not this checkout (it was copied or moved), or to nothing; each folder as the
-# filesystem resolves it, so that two spellings of one are one and two folders
-# are two, whatever their letter case. (On Windows, a Linux path a tree names is
-# read as on this drive: a tree Linux CMake configured is this one under Wine's Z:.)
+# filesystem resolves it (links, and on Windows and macOS letter case), never
+# by a lowered spelling: two folders whose names differ in case alone are two.
+# (On Windows, a Linux path a tree names is read as on this drive: a tree Linux
+# CMake configured is this one under Wine's Z:.)
 function(configured_elsewhere out tree)
   set(built "")
   if(EXISTS "${tree}/CMakeCache.txt")
@@ -260,7 +264,7 @@ function(change_folder given)
     if(HAS_${name} AND (IS_SYMLINK "${path}" OR IS_DIRECTORY "${path}" OR size EQUAL 0))
       refuse("${path} is a link, a folder or empty (a pipe, a device): move it away first")
     endif()
-    string(REGEX REPLACE "/$" "/${name}" TARGET_${name} "${path}")  # where there is none
+    string(REGEX REPLACE "/$" "/${name}" TARGET_${name} "${path}")  # none there: ours
   endforeach()
   checksum(sum "${TARGET_${SETTINGS}}")
   set(names Quillmere.asi Quillmere.txt)
@@ -275,11 +279,11 @@ function(change_folder given)
   foreach(name IN LISTS names)
     if(HAS_${name} AND NOT name STREQUAL SETTINGS AND why STREQUAL "")
       set(failed "cannot keep a copy of ${TARGET_${name}}")
-      file_step(why COPY_FILE "${BASE}/${name}${OLD}" "${TARGET_${name}}")
+      file_step(why COPY_FILE "${TARGET_${name}}" "${BASE}/${name}${OLD}")
     endif()
     if(VERB STREQUAL "install" AND why STREQUAL "")
       set(failed "cannot write ${BASE}/${name}${NEW}")
-      file_step(why COPY_FILE "${BASE}/${name}${NEW}" "${PACKAGE}/${name}")
+      file_step(why COPY_FILE "${PACKAGE}/${name}" "${BASE}/${name}${NEW}")
     endif()
     if(VERB STREQUAL "install" AND why STREQUAL "")  # unless a build rewrote it meanwhile
       file(SHA256 "${BASE}/${name}${NEW}" sum)
@@ -292,7 +296,7 @@ function(change_folder given)
   foreach(name IN LISTS names)
     if(VERB STREQUAL "install" AND why STREQUAL "")
       set(failed "cannot replace ${TARGET_${name}}")
-      file_step(why RENAME "${TARGET_${name}}" "${BASE}/${name}${NEW}")
+      file_step(why RENAME "${BASE}/${name}${NEW}" "${TARGET_${name}}")
       list(APPEND done "${name}")
       string(APPEND said "installed ${TARGET_${name}} (from ${PACKAGE})\n")
     elseif(HAS_${name} AND why STREQUAL "")
@@ -308,7 +312,7 @@ function(change_folder given)
     list(POP_BACK done)  # the one that failed
     foreach(name IN LISTS done)
       if(HAS_${name})
-        file_step(undone RENAME "${TARGET_${name}}" "${BASE}/${name}${OLD}")
+        file_step(undone RENAME "${BASE}/${name}${OLD}" "${TARGET_${name}}")
         string(APPEND back " ${TARGET_${name}}")
       else()
         file_step(undone remove "${TARGET_${name}}")

@@ -6,7 +6,7 @@
 # checkout's Windows CMake from npm, so that make test fetches nothing.)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-copy=$(mktemp -d)
+copy=$(mktemp -d "$root/build/user-presets.XXXXXX")  # a path make takes, as it takes the checkout's
 trap 'rm -rf "$copy"' EXIT
 tar -C "$root" --exclude=./build --exclude=./dist --exclude=./.git -cf - . | tar -C "$copy" -xf -
 echo '{"version": 6, "configurePresets": [{"name": "mine", "inherits": "linux-gcc"}],

@@ -617,6 +617,13 @@ if [ "$flavour" = linux ]; then
     if ! installed sudo "$work/user-game" || [ -n "$rooted" ]; then
       fail "sudo make install with HOME kept: exit $status: $(cat "$out/out") $(head -3 <<<"$rooted")"
     fi
+    mkdir "$work/root-game" && other_mods "$work/root-game" && before=$(snapshot "$work/root-game")
+    status=0
+    HOME=$user_home make -s -C "$work/moved" install GAME_DIR="$work/root-game" >"$out/out" 2>&1 || status=$?
+    if [ "$status" -ne 2 ] || ! grep -q "^install: .*/root-game is root's, and with sudo" "$out/out" ||
+      [ "$before" != "$(snapshot "$work/root-game")" ]; then
+      fail "sudo make install into a folder of root's: exit $status: $(cat "$out/out")"
+    fi
     lock=$work/moved/build/package/install.lock
     rm "$lock" && ln -s "$work/planted" "$lock"
     HOME=$user_home make -s -C "$work/moved" install GAME_DIR="$work/user-game" >"$out/out" 2>&1 || true

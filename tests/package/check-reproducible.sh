@@ -34,9 +34,10 @@ done | while IFS= read -r path; do realpath "$path"; done | sort -u >"$hidden"
 printf '' >"$copy/nothing"
 chmod 0 "$copy/nothing"
 
-# The steps, as /bin/sh (dash, not bash) runs them once everything is hidden.
-cat >"$copy/steps.sh" <<EOF
-while IFS= read -r path; do mount --bind "$copy/nothing" "\$path" || exit 1; done <"$hidden"
+# The steps, as /bin/sh (dash, not bash) runs them once everything is hidden;
+# the folders' names reach them through the environment, as they are.
+cat >"$copy/steps.sh" <<'EOF'
+while IFS= read -r path; do mount --bind "$copy/nothing" "$path" || exit 1; done <"$hidden"
 if bash -c true 2>/dev/null || cp --version >/dev/null 2>&1 || zip -v >/dev/null 2>&1 ||
   python3 -c pass 2>/dev/null; then
   echo "FAIL: bash, coreutils, zip or Python can still be run" >&2
@@ -52,6 +53,7 @@ make -s install GAME_DIR="$copy/game" >/dev/null || exit 1
 cmake -E copy "$copy/game/Quillmere.asi" "$copy/installed.asi" || exit 1
 cmake -P tools/plugin-files.cmake -- uninstall "$copy/game" >/dev/null || exit 1
 EOF
+export copy hidden
 if ! unshare --map-root-user --mount sh "$copy/steps.sh" >&2; then
   echo "FAIL: the second build, install or uninstall without bash, coreutils, zip and Python failed" >&2
   exit 1

@@ -215,7 +215,7 @@ NeonColour colourOf(const std::string& word) {
 }
 
 // A key as keyName names it, in any letter case, or code:N for any code. A
-// bare number is refused: "7" would be both the 7 key and code 7.
+// number names a digit's key ("7"), never a code: "78" is refused.
 std::uint32_t keyCode(const std::string& word) {
   if (lower(word).starts_with("code:")) {
     return wholeNumber(word.substr(5), 0, HighestKeyCode, "a key code");
