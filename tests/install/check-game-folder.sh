@@ -290,7 +290,7 @@ if [ "$flavour" = windows ]; then
     >"$out/out" 2>&1 || status=$?
   said=$(grep -A1 '^CMake Error' "$out/out" | sed -n 2p)
   if [ "$status" -eq 0 ] || [[ $said != "  Install MinGW-w64: MSYS2's mingw-w64-x86_64-toolchain, or any on PATH."* ]] ||
-    grep -Eq 'Ninja|COMPILER' "$out/out"; then
+    grep -Eq 'Ninja|COMPILER([^_]|$)' "$out/out"; then
     fail "configuring without MinGW-w64: exit $status: $(cat "$out/out")"
   fi
 fi
